@@ -1,0 +1,118 @@
+// The in-memory reading of one distribution bundle (a directory *.velmar).
+// Built by initWithContentsOfURL and then only read; owns its architecture
+// entries; `activeArchitecture` does not own. Every accessor is atomic.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Library/Bridge/Architecture4Ostrakel.h"
+#include "Library/SystemVersion/SystemVersion.h"
+#include "Library/Tools4Ostrakel.h"
+#include "platform/Error.h"
+#include "platform/FileURL.h"
+#include "platform/PropertyList.h"
+
+namespace ostrakel {
+
+using ArchitectureArray = std::vector<ArchitectureRef>;
+
+
+class Bridge4Ostrakel : public std::enable_shared_from_this<Bridge4Ostrakel> {
+public:
+  // Reads the bundle at `url`; nullptr when it is not a velmar bundle or offers
+  // no binary set (then error 110, with NSURL, in a given empty slot).
+  static BridgeRef initWithContentsOfURL(const FileURL& url, ErrorSlot slot);
+
+  // The parsed names of a base name: header, number, trailer, volume.
+  struct ParsedNames {
+    std::string headerName, numberName, trailerName, volumeName;
+  };
+  // Evaluates the shared name expression on `baseName` (first match).
+  static ParsedNames parseBaseName(const std::string& baseName);
+  static const char* kNamePattern;
+
+  // Validation of property-list values read from Info.plist; each may replace
+  // the value in `value` and never writes `slot` itself.
+  static bool validateMinimumSystemVersion(PlistRef* value, SystemVersionRef* version, ErrorSlot slot);
+  static bool validateMaximumSystemVersion(PlistRef* value, SystemVersionRef* version, ErrorSlot slot);
+  static bool validateArchitecturePriority(const PlistRef* value, StringList* out, ErrorSlot slot);
+  static bool validateMinimumSystemVersionsByArch(const PlistRef* value, VersionsByArch* out, ErrorSlot slot);
+  static bool validateMaximumSystemVersionsByArch(const PlistRef* value, VersionsByArch* out, ErrorSlot slot);
+
+  // Activity and defaults.
+  ArchitectureRef architectureWithSource(const std::optional<std::string>& source) const;
+  bool canBeActive() const;
+  bool canEditArchitecture() const;
+  BridgeRef localCopy();
+  std::string LTD_DefaultTeX_Contents_Destination() const;
+  void updateActivityStatus();
+  ArchitectureRef defaultArchitecture() const;
+
+  std::string description() const;
+  std::string longDescription() const;
+
+  // Accessors.
+  FileURL fileURL() const;
+  void setFileURL(const FileURL& v);
+  ArchitectureArray architectures() const;
+  void setArchitectures(const ArchitectureArray& v);
+  ArchitectureArray architectures4UI() const;
+  void setArchitectures4UI(const ArchitectureArray& v);
+  std::string baseName() const;
+  void setBaseName(const std::string& v);
+  std::string displayName() const;
+  void setDisplayName(const std::string& v);
+  std::string headerName() const;
+  void setHeaderName(const std::string& v);
+  std::string numberName() const;
+  void setNumberName(const std::string& v);
+  std::string trailerName() const;
+  void setTrailerName(const std::string& v);
+  std::string volumeName() const;
+  void setVolumeName(const std::string& v);
+  std::string realVolumeName() const;
+  void setRealVolumeName(const std::string& v);
+  bool isActive() const;
+  void setIsActive(bool v);
+  std::optional<std::string> attributedDescription() const;  // never set: none
+  ArchitectureRef activeArchitecture() const;  // none once the entry is gone
+  void setActiveArchitecture(const ArchitectureRef& v);
+  std::optional<PlistDate> creationDate() const;
+  void setCreationDate(const std::optional<PlistDate>& v);
+  std::optional<PlistDate> modificationDate() const;
+  void setModificationDate(const std::optional<PlistDate>& v);
+  StringList architecturePriority() const;
+  void setArchitecturePriority(const StringList& v);
+  SystemVersionRef minimumSystemVersion() const;
+  void setMinimumSystemVersion(SystemVersionRef v);
+  SystemVersionRef maximumSystemVersion() const;
+  void setMaximumSystemVersion(SystemVersionRef v);
+  VersionsByArch minimumSystemVersionsByArch() const;
+  void setMinimumSystemVersionsByArch(const VersionsByArch& v);
+  VersionsByArch maximumSystemVersionsByArch() const;
+  void setMaximumSystemVersionsByArch(const VersionsByArch& v);
+  std::optional<std::string> texbinPath() const;  // declared, never set: none
+  ArchitectureRef selectedArchitecture() const;
+  void setSelectedArchitecture(const ArchitectureRef& v);
+
+private:
+  mutable std::mutex mutex_;
+  FileURL fileURL_;
+  ArchitectureArray architectures_;
+  ArchitectureArray architectures4UI_;
+  std::string baseName_, displayName_, headerName_, numberName_, trailerName_, volumeName_,
+      realVolumeName_;
+  bool isActive_ = false;
+  std::weak_ptr<Architecture4Ostrakel> activeArchitecture_;
+  std::optional<PlistDate> creationDate_, modificationDate_;
+  StringList architecturePriority_;
+  SystemVersionRef minimumSystemVersion_, maximumSystemVersion_;
+  VersionsByArch minimumSystemVersionsByArch_, maximumSystemVersionsByArch_;
+  ArchitectureRef selectedArchitecture_;
+};
+
+}  // namespace ostrakel

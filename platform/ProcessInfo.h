@@ -1,0 +1,30 @@
+// Process information: arguments, home folder, user, running system version.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrakel::processinfo {
+
+// The arguments of the process as bytes (index 0 is the program path); the
+// entry point stores them before anything else runs.
+void setArguments(std::vector<std::string> arguments);
+const std::vector<std::string>& arguments();
+
+// The home folder of the user the process runs as (HOME, else the password
+// database), as a path inside the system root.
+std::string homeDirectory();
+
+struct OperatingSystemVersion {
+  int64_t major = 0, minor = 0, patch = 0;
+};
+// ProductVersion of /System/Library/CoreServices/SystemVersion.plist inside the
+// root; 10.15.7 when that file is missing, unreadable or unusable.
+OperatingSystemVersion operatingSystemVersion();
+
+std::string processName();  // last component of the program path
+int processIdentifier();
+
+}  // namespace ostrakel::processinfo

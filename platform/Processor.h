@@ -1,0 +1,23 @@
+// Processor queries, in the form of the original system's sysctl values:
+// "hw.cputype" (family 7 Intel, 18 PowerPC, others unknown) and the 64-bit
+// capability values. Derived from uname(2).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ostrakel::processor {
+
+// The values for a machine name as uname(2) gives it (x86_64, i686, ppc64, ...).
+std::optional<int32_t> cpuTypeForMachine(const std::string& machine);
+std::optional<int32_t> cpu64BitCapableForMachine(const std::string& machine);
+
+// The same for the running machine. Tests may override the machine name.
+std::string machine();
+void setMachineOverride(std::optional<std::string> machine);
+// Reads a value by its sysctl name ("hw.cputype", "hw.cpu64bit_capable",
+// "hw.optional.64bitops"); none when the read fails.
+std::optional<int32_t> readSysctl(const std::string& name);
+
+}  // namespace ostrakel::processor

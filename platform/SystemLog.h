@@ -1,0 +1,31 @@
+// The system log: one datagram per message to the root's /dev/log, in the
+// classic form "<PRI>Mmm dd hh:mm:ss IDENT[PID]: TEXT" with facility daemon.
+// Messages are dropped silently when nothing listens. Safe from any thread.
+#pragma once
+
+#include <string>
+
+namespace ostrakel::systemlog {
+
+class Client {
+public:
+  explicit Client(std::string ident);
+  ~Client();
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+  void send(int level, const std::string& text);
+  const std::string& ident() const { return ident_; }
+
+private:
+  std::string ident_;
+  int socket_ = -1;
+};
+
+// A message through the default client (the process name as ident).
+void sendDefault(int level, const std::string& text);
+
+// A diagnostic line on standard error, "YYYY-MM-DD hh:mm:ss.mmm NAME[PID] TEXT",
+// with a copy in the system log.
+void diagnosticLog(const std::string& text);
+
+}  // namespace ostrakel::systemlog
