@@ -30,16 +30,21 @@ TEST(Activation, ByNameWritesBothLinks) {
   EXPECT_EQ(before.st_ino, after.st_ino);
 }
 
-TEST(Activation, ByNameSkipsBridgesWithoutTheArchitecture) {
+TEST(Activation, ByNameNeedsTheArchitectureAndReachesOtherVolumes) {
   TempRoot root;
-  // Same display name on two volumes; only the external one offers i386.
-  root.setModificationTime(root.bundle(kLTD, "2015"), 2000);
-  const std::string second = root.bundle(std::string("/Volumes/X") + kLTD, "2015(X)", {"i386"});
-  root.setModificationTime(second, 1000);
-  std::filesystem::rename(root.host(second), root.host(std::string("/Volumes/X") + kLTD + "/2015.velmar"));
+  root.bundle(kLTD, "2015", {"x86_64"});
+  const std::string external = root.bundle(std::string("/Volumes/X") + kLTD, "2016", {"i386"});
   ErrorRef error;
-  EXPECT_TRUE(Tools4Ostrakel::activateBridgeWithName("2015", "i386", &error));
-  EXPECT_EQ(root.linkText(kDefaultContents), "../../../../Volumes/X/Library/TeX/Distributions/2015.velmar/Contents");
+  EXPECT_FALSE(Tools4Ostrakel::activateBridgeWithName("2015", "i386", &error));
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->code, 711);
+  EXPECT_EQ(root.linkText(kDefaultContents), "<no link>");
+
+  error.reset();
+  EXPECT_TRUE(Tools4Ostrakel::activateBridgeWithName("2016", "i386", &error));
+  EXPECT_EQ(error, nullptr);
+  EXPECT_EQ(root.linkText(kDefaultContents), "../../../../Volumes/X/Library/TeX/Distributions/2016.velmar/Contents");
+  EXPECT_EQ(root.linkText(external + "/Contents/Programs/texbin"), "i386");
 }
 
 TEST(Activation, Failures) {

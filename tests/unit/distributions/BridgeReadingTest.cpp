@@ -161,16 +161,20 @@ TEST(BridgeReading, BrokenProgramFoldersAreLeftOut) {
   EXPECT_EQ(sources(bridge), std::set<std::string>{"x86_64"});
 }
 
-TEST(BridgeReading, UnreadableProgramsFolderGives110) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+TEST(BridgeReading, ProgramsThatIsNoFolderGives110) {
   TempRoot root;
-  const std::string path = root.bundle(kLTD, "Locked");
-  chmod(root.host(path + "/Contents/Programs").c_str(), 0);
-  ErrorRef error;
-  EXPECT_EQ(Bridge4Ostrakel::initWithContentsOfURL(FileURL{path}, &error), nullptr);
-  chmod(root.host(path + "/Contents/Programs").c_str(), 0755);
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->code, 110);
+  const std::string file = root.bundle(kLTD, "File", {});
+  std::filesystem::remove(root.host(file + "/Contents/Programs"));
+  root.file(file + "/Contents/Programs", "x86_64");
+  const std::string dangling = root.bundle(kLTD, "Dangling", {});
+  std::filesystem::remove(root.host(dangling + "/Contents/Programs"));
+  root.link(dangling + "/Contents/Programs", "../../Elsewhere");
+  for (const std::string& path : {file, dangling}) {
+    ErrorRef error;
+    EXPECT_EQ(Bridge4Ostrakel::initWithContentsOfURL(FileURL{path}, &error), nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->code, 110);
+  }
 }
 
 TEST(InfoPlist, MissingFileGivesTheDefaults) {
