@@ -3,8 +3,10 @@
 // Several -a (or -b) commands are used in turn (run i takes the i-th modulo
 // their number), so that a switch back and forth is timed as one series.
 // Command strings are split at spaces (no quoting); output goes to /dev/null.
-// Prints one line: median wall ms of A, of B, the median of the pairwise
-// ratios A/B, and A's largest peak resident size in KiB.
+// Prints one line: median processor ms (user + system) of A, of B, the median
+// of their pairwise ratios A/B, then the same three for wall time, and A's
+// largest peak resident size in KiB. Processor time is the steadier figure
+// on a shared machine; wall time is what a user waits.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,6 +25,7 @@ namespace {
 
 struct Run {
   double ms = 0;
+  double cpuMs = 0;
   long maxRssKiB = 0;
 };
 
@@ -50,7 +53,9 @@ Run runOnce(const std::string& command) {
     std::fprintf(stderr, "ostrakel-compare: '%s' failed (status %d)\n", command.c_str(), status);
     std::exit(1);
   }
-  return {std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss};
+  auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+  return {std::chrono::duration<double, std::milli>(end - start).count(), ms(usage.ru_utime) + ms(usage.ru_stime),
+          usage.ru_maxrss};
 }
 
 double median(std::vector<double> v) {
@@ -75,7 +80,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ostrakel-compare [-n RUNS] [-w WARMUP] -a CMD... -b CMD...\n");
     return 2;
   }
-  std::vector<double> ta, tb, ratios;
+  std::vector<double> ta, tb, ratios, ca, cb, cpuRatios;
   long rss = 0;
   for (int i = 0; i < warmup + runs; ++i) {
     Run ra = runOnce(a[static_cast<size_t>(i) % a.size()]);
@@ -84,8 +89,12 @@ int main(int argc, char** argv) {
     ta.push_back(ra.ms);
     tb.push_back(rb.ms);
     ratios.push_back(ra.ms / rb.ms);
+    ca.push_back(ra.cpuMs);
+    cb.push_back(rb.cpuMs);
+    cpuRatios.push_back(ra.cpuMs / std::max(rb.cpuMs, 0.001));
     rss = std::max(rss, ra.maxRssKiB);
   }
-  std::printf("%.3f %.3f %.3f %ld\n", median(ta), median(tb), median(ratios), rss);
+  std::printf("%.3f %.3f %.3f %.3f %.3f %.3f %ld\n", median(ca), median(cb), median(cpuRatios), median(ta), median(tb),
+              median(ratios), rss);
   return 0;
 }

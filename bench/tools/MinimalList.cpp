@@ -11,7 +11,9 @@
 // Contents/Programs, and per runnable entry (x86_64, i386) the resolution of
 // its links and one executable test of its "tex"; then the bundle's own
 // texbin link and the .DefaultTeX/Contents link, which reading a bundle
-// consults to tell whether it is the active one.
+// consults to tell whether it is the active one, and, for a bundle that link
+// does not name by its exact text, the resolution of both the bundle's
+// Contents folder and the link's target (the last activity test).
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -100,12 +102,13 @@ bool executable(const std::string& path) {
   return ok;
 }
 
-void readLink(const std::string& path) {
+std::string readLink(const std::string& path) {
   int fd = openInRoot(path, O_PATH | O_NOFOLLOW);
-  if (fd < 0) return;
+  if (fd < 0) return {};
   char buffer[PATH_MAX];
-  (void)readlinkat(fd, "", buffer, sizeof buffer);
+  ssize_t n = readlinkat(fd, "", buffer, sizeof buffer);
   close(fd);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
 bool isBundle(const std::string& name) {
@@ -125,7 +128,11 @@ void readFolder(const std::string& folder, bool print) {
         std::printf("\"%.*s\" \"%s\"\n", static_cast<int>(name.size() - 7), name.c_str(), entry.c_str());
     }
     readLink(bundle + "/Contents/Programs/texbin");
-    readLink("/Library/TeX/Distributions/.DefaultTeX/Contents");
+    const std::string active = readLink("/Library/TeX/Distributions/.DefaultTeX/Contents");
+    if (!active.empty() && active != "../" + name + "/Contents") {
+      resolve(bundle + "/Contents");
+      resolve("/Library/TeX/Distributions/.DefaultTeX/" + active);
+    }
   }
 }
 
