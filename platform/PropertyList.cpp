@@ -78,7 +78,7 @@ namespace plist {
 namespace {
 
 PlistRef fromNode(plist_t node, int depth) {
-  if (!node || depth > kMaxDepth + 1) return nullptr;
+  if (!node) return nullptr;
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
@@ -122,6 +122,7 @@ PlistRef fromNode(plist_t node, int depth) {
       return PlistValue::dictionary({{"CF$UID", PlistValue::integer(static_cast<int64_t>(value))}});
     }
     case PLIST_ARRAY: {
+      if (depth > kMaxDepth) return nullptr;
       PlistArray items;
       uint32_t count = plist_array_get_size(node);
       items.reserve(count);
@@ -133,6 +134,7 @@ PlistRef fromNode(plist_t node, int depth) {
       return PlistValue::array(std::move(items));
     }
     case PLIST_DICT: {
+      if (depth > kMaxDepth) return nullptr;
       PlistDictionary entries;
       plist_dict_iter iterator = nullptr;
       plist_dict_new_iter(node, &iterator);
@@ -201,7 +203,6 @@ bool representable(const std::string& s, Target target) {
 }
 
 plist_t toNode(const PlistValue& value, Target target, int depth) {
-  if (depth > kMaxDepth + 1) return nullptr;
   const PlistValue::Storage& storage = value.storage();
   if (auto s = std::get_if<std::string>(&storage))
     return representable(*s, target) ? plist_new_string(s->c_str()) : nullptr;
@@ -220,6 +221,7 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
     return plist_new_date(static_cast<int32_t>(whole), microseconds);
   }
   if (auto array = std::get_if<PlistArray>(&storage)) {
+    if (depth > kMaxDepth) return nullptr;
     NodeOwner owner{plist_new_array()};
     for (const PlistRef& item : *array) {
       plist_t child = item ? toNode(*item, target, depth + 1) : nullptr;
@@ -229,6 +231,7 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
     return std::exchange(owner.node, nullptr);
   }
   if (auto dictionary = std::get_if<PlistDictionary>(&storage)) {
+    if (depth > kMaxDepth) return nullptr;
     NodeOwner owner{plist_new_dict()};
     for (const auto& [key, item] : *dictionary) {
       if (!representable(key, target)) return nullptr;
