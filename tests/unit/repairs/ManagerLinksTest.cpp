@@ -1,6 +1,9 @@
 // The manager-tool links and their refusal of names that are no file name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "Library/Tools4Ostrakel.h"
 #include "RepairFixture.h"
 

@@ -1,6 +1,9 @@
 // The per-user texbin folder and link under the home folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "Library/Tools4Ostrakel.h"
 #include "RepairFixture.h"
 
@@ -40,7 +43,9 @@ TEST_F(UserTexbinsTest, WrongItemIsReplacedByAFolder) {
     EXPECT_EQ(error, nullptr);
     EXPECT_TRUE(isRealFolder(kUserDefaultTeX));
     EXPECT_TRUE(Tools4Ostrakel::are_user_texbins_OK());
-    if (what == "real folder") EXPECT_TRUE(exists(kUserDefaultTeX + "/Contents/keep"));
+    if (what == "real folder") {
+      EXPECT_TRUE(exists(kUserDefaultTeX + "/Contents/keep"));
+    }
   }
 }
 
