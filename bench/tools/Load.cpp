@@ -2,8 +2,9 @@
 //   ostrakel-load --socket PATH [--clients N] [--requests M] [--mix KIND]
 //                 [--bundle PATH]... [--arch ARCH] [--seed S]
 // KIND: version (the version request), activate (activation of the first
-// bundle; a skipped one when that bundle is already active), mixed (random
-// activations across the bundles, context repairs and version requests).
+// bundle; a skipped one when that bundle is already active), activations
+// (random activations across the bundles), mixed (random activations, context
+// repairs and version requests).
 // Each client sends one request, waits for its reply and checks it: a
 // dictionary with the request's id and a message string. After its last
 // request a client waits a moment to be sure no stray reply follows.
@@ -62,6 +63,7 @@ PlistRef request(const Options& options, std::mt19937& random, int64_t id) {
     kind = pick < 3 ? "activate-any" : pick == 3 ? "fix-context" : "version";
   }
   if (kind == "version") return bench::requestDictionary(id, "getVersionWithAuthorization:replyBlock:", {}, 1);
+  if (kind == "activations") kind = "activate-any";
   if (kind == "fix-context") return bench::requestDictionary(id, "fixContextWithAuthorization:replyBlock:", {}, 1);
   size_t which = kind == "activate-any" ? random() % options.bundles.size() : 0;
   return bench::requestDictionary(id, "activateBridgeAtURL:architectureSource:withAuthorization:replyBlock:",
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
   }
   if (options.socket.empty() || (options.mix != "version" && options.bundles.empty())) {
     std::fprintf(stderr, "usage: ostrakel-load --socket PATH [--clients N] [--requests M] "
-                         "[--mix version|activate|mixed] [--bundle PATH]... [--arch ARCH]\n");
+                         "[--mix version|activate|activations|mixed] [--bundle PATH]... [--arch ARCH]\n");
     return 2;
   }
   Totals totals;
