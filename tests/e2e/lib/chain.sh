@@ -19,7 +19,10 @@ fail() {
 }
 
 cleanup() {
-  [[ -n $service_pid ]] && kill -9 "$service_pid" 2>/dev/null
+  if [[ -n $service_pid ]]; then
+    kill -9 "$service_pid" 2>/dev/null
+    wait "$service_pid" 2>/dev/null
+  fi
   rm -rf "$root"
 }
 trap cleanup EXIT
