@@ -16,6 +16,12 @@
 #include "platform/FileURL.h"
 #include "platform/PropertyList.h"
 
+#include <unicode/uversion.h>
+
+U_NAMESPACE_BEGIN
+class RegexPattern;
+U_NAMESPACE_END
+
 namespace ostrakel {
 
 using ArchitectureArray = std::vector<ArchitectureRef>;
@@ -31,17 +37,27 @@ public:
   struct ParsedNames {
     std::string headerName, numberName, trailerName, volumeName;
   };
-  // Evaluates the shared name expression on `baseName` (first match).
+  // Evaluates the shared name expression on `baseName` (first match); all
+  // four empty when the expression is unavailable.
   static ParsedNames parseBaseName(const std::string& baseName);
   static const char* kNamePattern;
+  // The shared name expression, compiled once per process; nullptr when it
+  // could not be compiled.
+  static const icu::RegexPattern* RE();
 
-  // Validation of property-list values read from Info.plist; each may replace
-  // the value in `value` and never writes `slot` itself.
-  static bool validateMinimumSystemVersion(PlistRef* value, SystemVersionRef* version, ErrorSlot slot);
-  static bool validateMaximumSystemVersion(PlistRef* value, SystemVersionRef* version, ErrorSlot slot);
-  static bool validateArchitecturePriority(const PlistRef* value, StringList* out, ErrorSlot slot);
-  static bool validateMinimumSystemVersionsByArch(const PlistRef* value, VersionsByArch* out, ErrorSlot slot);
-  static bool validateMaximumSystemVersionsByArch(const PlistRef* value, VersionsByArch* out, ErrorSlot slot);
+  // Validation of values read from Info.plist. Each takes an in-out slot with
+  // the value (nullptr: no slot; a null value: no value), may replace it, and
+  // never writes `slot` itself (a conversion it makes may).
+  static bool validateMinimumSystemVersion(SystemVersionRef* value, ErrorSlot slot);
+  static bool validateMaximumSystemVersion(SystemVersionRef* value, ErrorSlot slot);
+  // An array becomes the array of its string elements; no value, an empty array.
+  static bool validateArchitecturePriority(PlistRef* value, ErrorSlot slot);
+  // A dictionary gives the versions of its entries whose value is a version
+  // string (converted); no value, none. Other values are refused.
+  static bool validateMinimumSystemVersionsByArch(const PlistRef* value, VersionsByArch* versions,
+                                                  ErrorSlot slot);
+  static bool validateMaximumSystemVersionsByArch(const PlistRef* value, VersionsByArch* versions,
+                                                  ErrorSlot slot);
 
   // Activity and defaults.
   ArchitectureRef architectureWithSource(const std::optional<std::string>& source) const;

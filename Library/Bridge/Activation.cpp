@@ -1,0 +1,126 @@
+// Activation: pointing .DefaultTeX/Contents at a bridge and the bridge's own
+// texbin link at one of its binary sets, and the check whether that is done.
+#include <algorithm>
+
+#include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/Errors.h"
+#include "Library/Common/FileHelpers.h"
+#include "Library/Common/LayoutPaths.h"
+#include "Library/Common/Logger4Ostrakel.h"
+#include "platform/Assertion.h"
+#include "platform/FileSystem.h"
+
+namespace ostrakel {
+
+namespace {
+
+// Code 111 ("No distribution with the given architecture"), with the bundle's
+// URL when there is one.
+ErrorRef noSuchArchitecture(const std::optional<FileURL>& url) {
+  UserInfo info;
+  info.localizedDescription = localizedErrorMessage4Ostrakel(111);
+  if (url) info.url = url->absoluteString();
+  return makeError(kOstrakelErrorDomain, 111, std::move(info));
+}
+
+}  // namespace
+
+bool Tools4Ostrakel::activateBridge(const BridgeRef& bridge, const std::optional<std::string>& source,
+                                    ErrorSlot slot) {
+  if (!bridge) invalidParameter("bridge", "Library/Bridge", __LINE__);
+  FileSystem& fm = fileManager();
+  Logger4Ostrakel::logWithLevel(7, "Activating bridge:\n%@\narch:%@", {bridge, source});
+  Logger4Ostrakel::logWithLevel(7, "INFO: %@->%@",
+                                {usr_texbin_Path(), fm.destinationOfSymbolicLink(usr_texbin_Path(), nullptr)});
+  Logger4Ostrakel::logWithLevel(
+      7, "INFO: %@->%@", {Programs_texbin_Path(), fm.destinationOfSymbolicLink(Programs_texbin_Path(), nullptr)});
+
+  std::string text;
+  if (bridge->architectureWithSource(source)) {
+    text = *source;
+  } else if (source) {
+    storeFirstError(slot, noSuchArchitecture(bridge->fileURL()));
+    return false;
+  } else {
+    // The fallback entry is named in the link by its folder name, the text
+    // that designates it; its display name need not be a folder of Programs.
+    ArchitectureRef fallback = bridge->defaultArchitecture();
+    if (!fallback) {
+      storeFirstError(slot, noSuchArchitecture(bridge->fileURL()));
+      return false;
+    }
+    text = fallback->source();
+  }
+
+  // .DefaultTeX/Contents first: the bridge's own link is only touched once the
+  // distribution itself has been switched.
+  ErrorRef pending;
+  if (createSymbolicLinkAtPath(fm, LTD_DefaultTeX_Contents_Path(), bridge->LTD_DefaultTeX_Contents_Destination(),
+                               &pending) &&
+      createSymbolicLinkAtPath(fm, Programs_texbin_Path4Ostrakel(bridge->fileURL()), text, slotIfEmpty(&pending)))
+    return true;
+  storeFirstError(slot, pending);
+  return false;
+}
+
+bool Tools4Ostrakel::activateBridgeWithName(const std::string& name, const std::string& source, ErrorSlot slot) {
+  Logger4Ostrakel::logWithLevel(7, "Activating bridge with name:%@, arch:%@", {name, source});
+  ErrorRef pending;
+  BridgeArray bridges = getActualBridgesOrReturnError(&pending);
+  if (bridges.empty()) {
+    storeFirstError(slot, pending);
+    return false;
+  }
+  for (const BridgeRef& bridge : bridges)
+    if (bridge->displayName() == name && bridge->architectureWithSource(source))
+      return activateBridge(bridge, source, slot);
+  storeFirstError(slot, errorWithOstrakelCode(711));
+  return false;
+}
+
+bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+                                         ErrorSlot slot) {
+  ErrorRef pending;
+  if (url) {
+    BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(*url, &pending);
+    if (bridge) return activateBridge(bridge, source, slot);
+    storeFirstError(slot, pending);
+    return false;
+  }
+
+  BridgeArray bridges = getActualBridgesOrReturnError(&pending);
+  if (bridges.empty()) {
+    storeFirstError(slot, pending);
+    return false;
+  }
+  // Newest bundle folder first. The dates are read once, before sorting, so
+  // the order cannot change under the sort; unreadable dates go last.
+  FileSystem& fm = fileManager();
+  std::vector<std::pair<std::optional<double>, BridgeRef>> dated;
+  for (const BridgeRef& bridge : bridges) {
+    std::optional<FileAttributes> attributes = fm.attributesOfItem(bridge->fileURL().path, nullptr);
+    std::optional<double> date;
+    if (attributes && attributes->modificationDate) date = attributes->modificationDate->secondsSince1970;
+    dated.emplace_back(date, bridge);
+  }
+  std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) {
+    if (a.first && b.first) return *a.first > *b.first;
+    return a.first.has_value() && !b.first.has_value();
+  });
+  for (const auto& [date, bridge] : dated)
+    if (bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
+  storeFirstError(slot, pending ? pending : noSuchArchitecture(std::nullopt));
+  return false;
+}
+
+bool Tools4Ostrakel::isActiveBridgeAtURL(const std::optional<FileURL>& url,
+                                         const std::optional<std::string>& source) {
+  BridgeRef bridge = url ? Bridge4Ostrakel::initWithContentsOfURL(*url, nullptr) : nullptr;
+  if (!isContextOK() || !bridge || !bridge->isActive() || !source) return false;
+  ArchitectureRef active = bridge->activeArchitecture();
+  if (!active) return false;
+  std::shared_ptr<NameSet> names = active->names();
+  return names && names->count(*source) > 0;
+}
+
+}  // namespace ostrakel

@@ -1,0 +1,266 @@
+// Reading a distribution bundle from disk: names, dates, the Info.plist keys
+// and the binary sets of Contents/Programs.
+#include <map>
+#include <memory>
+#include <set>
+
+#include <unicode/regex.h>
+#include <unicode/utext.h>
+
+#include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/Errors.h"
+#include "Library/Common/FileHelpers.h"
+#include "Library/Common/LayoutPaths.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/ProcessInfo.h"
+
+namespace ostrakel {
+
+// Leading digits, and a parenthesised tail that follows them (or starts the
+// name) and ends it. Evaluated with backtracking first-match semantics.
+const char* Bridge4Ostrakel::kNamePattern = "(.*?)?(\\d+)?(.*?(?:\\((.*?)\\)$)?)?";
+
+const icu::RegexPattern* Bridge4Ostrakel::RE() {
+  // Compiled on first use; the initialisation of a local static is safe
+  // against concurrent first calls. Kept for the life of the process.
+  static const icu::RegexPattern* const pattern = []() -> const icu::RegexPattern* {
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError;
+    icu::RegexPattern* compiled =
+        icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(kNamePattern), 0, parseError, status);
+    if (U_FAILURE(status)) {
+      delete compiled;
+      return nullptr;
+    }
+    return compiled;
+  }();
+  return pattern;
+}
+
+Bridge4Ostrakel::ParsedNames Bridge4Ostrakel::parseBaseName(const std::string& baseName) {
+  ParsedNames names;
+  const icu::RegexPattern* pattern = RE();
+  if (!pattern) return names;
+
+  // The matcher works on the UTF-8 bytes themselves, so group ranges are byte
+  // offsets into `baseName` and names that are not valid UTF-8 keep their bytes.
+  UErrorCode status = U_ZERO_ERROR;
+  UText* text = utext_openUTF8(nullptr, baseName.data(), static_cast<int64_t>(baseName.size()), &status);
+  if (U_FAILURE(status)) {
+    utext_close(text);
+    return names;
+  }
+  {
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
+    if (U_SUCCESS(status) && matcher) {
+      matcher->reset(text);
+      if (matcher->find(status) && U_SUCCESS(status)) {
+        auto group = [&](int32_t index) -> std::string {
+          UErrorCode groupStatus = U_ZERO_ERROR;
+          int64_t start = matcher->start64(index, groupStatus);
+          int64_t end = matcher->end64(index, groupStatus);
+          if (U_FAILURE(groupStatus) || start < 0 || end <= start ||
+              end > static_cast<int64_t>(baseName.size()))
+            return "";
+          return baseName.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+        };
+        int32_t ranges = matcher->groupCount() + 1;
+        if (ranges >= 4) {
+          names.headerName = group(1);
+          names.numberName = group(2);
+          names.trailerName = group(3);
+        }
+        if (ranges >= 5) names.volumeName = group(4);
+      }
+    }
+  }
+  utext_close(text);
+  return names;
+}
+
+bool Bridge4Ostrakel::validateMinimumSystemVersion(SystemVersionRef* value, ErrorSlot) {
+  return value && *value;
+}
+
+bool Bridge4Ostrakel::validateMaximumSystemVersion(SystemVersionRef* value, ErrorSlot slot) {
+  return validateMinimumSystemVersion(value, slot);
+}
+
+bool Bridge4Ostrakel::validateArchitecturePriority(PlistRef* value, ErrorSlot) {
+  if (!value) return false;
+  if (!*value) {
+    *value = PlistValue::array({});
+    return true;
+  }
+  const PlistArray* array = (*value)->asArray();
+  if (!array) return false;
+  PlistArray strings;
+  for (const PlistRef& element : *array)
+    if (element && element->asString()) strings.push_back(element);
+  *value = PlistValue::array(std::move(strings));
+  return true;
+}
+
+bool Bridge4Ostrakel::validateMinimumSystemVersionsByArch(const PlistRef* value, VersionsByArch* versions,
+                                                          ErrorSlot slot) {
+  if (!value || !versions) return false;
+  versions->clear();
+  if (!*value) return true;
+  const PlistDictionary* dictionary = (*value)->asDictionary();
+  if (!dictionary) return false;
+  for (const auto& [key, element] : *dictionary) {
+    if (!element || !element->asString()) continue;
+    if (SystemVersionRef version = SystemVersion::systemVersionWithString(element, slot))
+      (*versions)[key] = version;
+  }
+  return true;
+}
+
+bool Bridge4Ostrakel::validateMaximumSystemVersionsByArch(const PlistRef* value, VersionsByArch* versions,
+                                                          ErrorSlot slot) {
+  return validateMinimumSystemVersionsByArch(value, versions, slot);
+}
+
+namespace {
+
+bool contains(const StringList& list, const std::string& item) {
+  for (const std::string& element : list)
+    if (element == item) return true;
+  return false;
+}
+
+// A version key of Info.plist, or the default when it is absent or unusable.
+SystemVersionRef versionFromInfo(const PlistRef& info, const char* key, SystemVersionRef fallback,
+                                 ErrorRef* first) {
+  PlistRef value = info ? info->get(key) : nullptr;
+  if (value) {
+    SystemVersionRef version = SystemVersion::systemVersionWithString(value, slotIfEmpty(first));
+    if (Bridge4Ostrakel::validateMinimumSystemVersion(&version, slotIfEmpty(first))) return version;
+  }
+  return fallback;
+}
+
+VersionsByArch versionsFromInfo(const PlistRef& info, const char* key, VersionsByArch fallback,
+                                ErrorRef* first) {
+  PlistRef value = info ? info->get(key) : nullptr;
+  VersionsByArch versions;
+  if (value && Bridge4Ostrakel::validateMinimumSystemVersionsByArch(&value, &versions, slotIfEmpty(first)))
+    return versions;
+  return fallback;
+}
+
+// One program folder found for a listed name: the folder that holds the
+// first expected program, links resolved.
+struct ProgramFolder {
+  bool found = false;
+  std::string folder;
+};
+
+// The entries of Contents/Programs, most preferred architecture name first.
+// Names that lead to one binary folder merge into one entry.
+ArchitectureArray readBinarySets(const std::string& programsPath, const std::weak_ptr<Bridge4Ostrakel>& bridge,
+                                 ErrorRef* first) {
+  FileSystem& fm = fileManager();
+  ArchitectureArray entries;
+  std::optional<std::vector<std::string>> listing = fm.contentsOfDirectory(programsPath, slotIfEmpty(first));
+  if (!listing) return entries;
+  const std::set<std::string> listed(listing->begin(), listing->end());
+  const StringList& runnable = Tools4Ostrakel::architectureNames();
+  const StringList programs = Tools4Ostrakel::expectedPrograms();
+
+  std::vector<std::string> seenFolders;
+  // Several names may resolve to one folder; its programs are probed once.
+  std::map<std::string, ProgramFolder> probed;
+  for (const std::string& name : runnable) {
+    if (!listed.count(name)) continue;
+    const std::string folder = fm.resolveSymlinks(path::appendComponent(programsPath, name));
+    auto known = probed.find(folder);
+    if (known == probed.end()) {
+      ProgramFolder result;
+      for (const std::string& program : programs) {
+        std::string executable = fm.resolveSymlinks(path::appendComponent(folder, program));
+        if (!fm.isExecutableFile(executable)) continue;
+        result.found = true;
+        result.folder = path::deleteLastComponent(executable);
+        break;
+      }
+      known = probed.emplace(folder, result).first;
+    }
+    if (!known->second.found) continue;
+
+    const std::string own = path::lastComponent(folder);
+    const std::string entryName = contains(runnable, own) ? own : name;
+    for (const ArchitectureRef& entry : entries)
+      if (entry->destinationPath() == folder) entry->addName(entryName);
+    if (!contains(seenFolders, known->second.folder)) {
+      entries.push_back(Architecture4Ostrakel::initWithName(entryName, name, folder, bridge));
+      seenFolders.push_back(known->second.folder);
+    }
+  }
+  return entries;
+}
+
+}  // namespace
+
+BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot slot) {
+  if (path::extension(url.path) != Tools4Ostrakel::velmarExtension()) return nullptr;
+
+  auto bridge = std::make_shared<Bridge4Ostrakel>();
+  FileSystem& fm = fileManager();
+  ErrorRef first;  // the first error met while reading; never leaves the reader
+
+  bridge->setFileURL(url);
+  bridge->setArchitectures({});
+  bridge->setDisplayName(path::deleteExtension(fm.displayName(url.path)));
+  const std::string normalised = path::standardize(url.path, processinfo::homeDirectory());
+  bridge->setBaseName(path::deleteExtension(path::lastComponent(normalised)));
+
+  ParsedNames parsed = parseBaseName(bridge->baseName());
+  bridge->setVolumeName(parsed.volumeName);
+  bridge->setTrailerName(parsed.trailerName);
+  bridge->setNumberName(parsed.numberName);
+  bridge->setHeaderName(parsed.headerName);
+  const std::vector<std::string> components = path::components(normalised);
+  bridge->setRealVolumeName(components.size() >= 3 && components[1] == "Volumes" ? components[2] : "");
+
+  if (std::optional<FileAttributes> attributes = fm.attributesOfItem(url.path, slotIfEmpty(&first))) {
+    bridge->setCreationDate(attributes->creationDate);
+    bridge->setModificationDate(attributes->modificationDate);
+  }
+
+  const PlistRef info = infoDictionary4Ostrakel(url.path);
+  bridge->setMinimumSystemVersion(
+      versionFromInfo(info, "LSMinimumSystemVersion", Tools4Ostrakel::minimumSystemVersion(), &first));
+  bridge->setMaximumSystemVersion(
+      versionFromInfo(info, "LSMaximumSystemVersion", Tools4Ostrakel::maximumSystemVersion(), &first));
+  StringList priority = Tools4Ostrakel::architecturePriority();
+  if (PlistRef value = info ? info->get("LSArchitecturePriority") : nullptr;
+      value && validateArchitecturePriority(&value, slotIfEmpty(&first))) {
+    priority.clear();
+    for (const PlistRef& element : *value->asArray()) priority.push_back(*element->asString());
+  }
+  bridge->setArchitecturePriority(priority);
+  bridge->setMinimumSystemVersionsByArch(versionsFromInfo(info, "LSMinimumSystemVersionByArchitecture",
+                                                          Tools4Ostrakel::minimumSystemVersionsByArch(), &first));
+  bridge->setMaximumSystemVersionsByArch(versionsFromInfo(info, "LSMaximumSystemVersionByArchitecture",
+                                                          Tools4Ostrakel::maximumSystemVersionsByArch(), &first));
+
+  ArchitectureArray entries = readBinarySets(Programs_Path4Ostrakel(url), bridge, &first);
+  if (entries.empty()) {
+    UserInfo info110;
+    info110.localizedDescription = localizedErrorMessage4Ostrakel(110);
+    info110.url = url.absoluteString();
+    storeFirstError(slot, makeError(kOstrakelErrorDomain, 110, std::move(info110)));
+    return nullptr;
+  }
+  bridge->setArchitectures(entries);
+  ArchitectureArray forPresentation = entries;
+  forPresentation.push_back(
+      Architecture4Ostrakel::initWithName(".DefaultArchitecture", ".DefaultArchitecture", std::string(), bridge));
+  bridge->setArchitectures4UI(forPresentation);
+  bridge->updateActivityStatus();
+  return bridge;
+}
+
+}  // namespace ostrakel

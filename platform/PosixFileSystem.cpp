@@ -1,0 +1,514 @@
+#include "platform/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/Path.h"
+#include "platform/SystemRoot.h"
+
+namespace ostrakel {
+
+namespace {
+
+// Files larger than this are not read into memory (property lists are small).
+constexpr off_t kMaxReadSize = 64 * 1024 * 1024;
+
+class FD {
+public:
+  explicit FD(int fd = -1) : fd_(fd) {}
+  ~FD() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FD(const FD&) = delete;
+  FD& operator=(const FD&) = delete;
+  FD(FD&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FD& operator=(FD&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) close(fd_);
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+private:
+  int fd_;
+};
+
+std::string relativeToRoot(const std::string& path) {
+  size_t start = path.find_first_not_of('/');
+  return start == std::string::npos ? std::string(".") : path.substr(start);
+}
+
+// Opens `path` (inside the root) with resolution confined to the root.
+// Returns -1 with errno set on failure.
+int openInRoot(const std::string& path, int flags, bool followFinal) {
+  struct open_how how {};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
+  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+  std::string rel = relativeToRoot(path);
+  long fd = syscall(SYS_openat2, systemroot::rootDescriptor(), rel.c_str(), &how, sizeof how);
+  if (fd < 0 && errno == ENOSYS) {
+    // Kernels without openat2: plain lookup on the host path.
+    return open(systemroot::toHost(path.empty() ? "/" : path).c_str(),
+                flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
+  }
+  return static_cast<int>(fd);
+}
+
+bool statInRoot(const std::string& path, bool followFinal, struct stat* st) {
+  FD fd(openInRoot(path, O_PATH, followFinal));
+  if (!fd.ok()) return false;
+  return fstat(fd.get(), st) == 0;
+}
+
+// The parent folder of `path`, opened (links followed inside the root), and
+// the final component's name. Fails for "/" and for names "." and "..".
+bool openParent(const std::string& path, FD* parent, std::string* name) {
+  std::string standard = path::standardize(path);
+  if (!path::isAbsolute(standard) || standard == "/") {
+    errno = EINVAL;
+    return false;
+  }
+  *name = path::lastComponent(standard);
+  // The parent is taken from the path as written, so that a link among the
+  // parents is followed the way the kernel would follow it.
+  std::string parentPath = path::deleteLastComponent(path);
+  int fd = openInRoot(parentPath.empty() ? "/" : parentPath, O_PATH | O_DIRECTORY, true);
+  if (fd < 0) return false;
+  *parent = FD(fd);
+  return true;
+}
+
+bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
+  storeFirstError(slot, posixError(err, path));
+  return false;
+}
+
+// Removes everything inside the folder `dirfd`, then nothing else.
+bool removeContents(int dirfd, int depth, int* err) {
+  if (depth > 512) {
+    *err = ELOOP;
+    return false;
+  }
+  int dup = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dup < 0) {
+    *err = errno;
+    return false;
+  }
+  DIR* dir = fdopendir(dup);
+  if (!dir) {
+    *err = errno;
+    close(dup);
+    return false;
+  }
+  std::vector<std::pair<std::string, bool>> entries;
+  while (struct dirent* entry = readdir(dir)) {
+    std::string n = entry->d_name;
+    if (n == "." || n == "..") continue;
+    struct stat st;
+    if (fstatat(dirfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    entries.emplace_back(n, S_ISDIR(st.st_mode));
+  }
+  closedir(dir);
+  for (const auto& [n, isDir] : entries) {
+    if (isDir) {
+      FD child(openat(dirfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (!child.ok()) {
+        *err = errno;
+        return false;
+      }
+      if (!removeContents(child.get(), depth + 1, err)) return false;
+      if (unlinkat(dirfd, n.c_str(), AT_REMOVEDIR) != 0) {
+        *err = errno;
+        return false;
+      }
+    } else if (unlinkat(dirfd, n.c_str(), 0) != 0) {
+      *err = errno;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Removes the item `name` in `parent` (a folder with all its contents).
+bool removeAt(int parent, const std::string& name, int* err) {
+  struct stat st;
+  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    *err = errno;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    FD dir(openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir.ok()) {
+      *err = errno;
+      return false;
+    }
+    if (!removeContents(dir.get(), 0, err)) return false;
+    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
+      *err = errno;
+      return false;
+    }
+    return true;
+  }
+  if (unlinkat(parent, name.c_str(), 0) != 0) {
+    *err = errno;
+    return false;
+  }
+  return true;
+}
+
+std::string temporaryName(const std::string& name) {
+  static std::atomic<unsigned> counter{0};
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, ".%.40s.ostrakel-%d-%u", name.c_str(),
+                static_cast<int>(getpid()), counter.fetch_add(1));
+  return buffer;
+}
+
+std::optional<PlistDate> dateOf(const struct statx_timestamp& ts) {
+  return PlistDate{static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9};
+}
+
+}  // namespace
+
+bool PosixFileSystem::fileExists(const std::string& path, bool* isDirectory) {
+  struct stat st;
+  if (!statInRoot(path, true, &st)) return false;
+  if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
+  return true;
+}
+
+std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std::string& path,
+                                                                     ErrorSlot slot) {
+  FD fd(openInRoot(path, O_PATH, false));
+  if (!fd.ok()) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  char buffer[PATH_MAX + 1];
+  ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
+  if (n < 0) {
+    // ENOENT from readlinkat on an O_PATH descriptor means "not a link".
+    fail(slot, path, errno == ENOENT ? EINVAL : errno);
+    return std::nullopt;
+  }
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+bool PosixFileSystem::removeItem(const std::string& path, ErrorSlot slot) {
+  FD parent;
+  std::string name;
+  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  int err = 0;
+  if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
+  return true;
+}
+
+bool PosixFileSystem::createDirectory(const std::string& path, bool intermediates, ErrorSlot slot) {
+  if (!intermediates) {
+    FD parent;
+    std::string name;
+    if (!openParent(path, &parent, &name)) return fail(slot, path);
+    if (mkdirat(parent.get(), name.c_str(), 0755) != 0) return fail(slot, path);
+    return true;
+  }
+  // Walk down from the root, making each missing folder; existing links to
+  // folders are followed (inside the root) as the kernel would.
+  std::string standard = path::standardize(path);
+  if (!path::isAbsolute(standard)) return fail(slot, path, EINVAL);
+  std::string sofar = "/";
+  for (const std::string& part : path::components(standard)) {
+    if (part == "/") continue;
+    sofar = path::appendComponent(sofar, part);
+    struct stat st;
+    if (statInRoot(sofar, true, &st)) {
+      if (!S_ISDIR(st.st_mode)) return fail(slot, path, ENOTDIR);
+      continue;
+    }
+    FD parent;
+    std::string name;
+    if (!openParent(sofar, &parent, &name)) return fail(slot, path);
+    if (mkdirat(parent.get(), name.c_str(), 0755) != 0 && errno != EEXIST) return fail(slot, path);
+  }
+  return true;
+}
+
+bool PosixFileSystem::createSymbolicLink(const std::string& path, const std::string& destination,
+                                         ErrorSlot slot) {
+  if (destination.empty() || destination.find('\0') != std::string::npos)
+    return fail(slot, path, EINVAL);
+  FD parent;
+  std::string name;
+  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  if (symlinkat(destination.c_str(), parent.get(), name.c_str()) != 0) return fail(slot, path);
+  return true;
+}
+
+bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std::string& destination,
+                                              ErrorSlot slot) {
+  if (destination.empty() || destination.find('\0') != std::string::npos)
+    return fail(slot, path, EINVAL);
+  FD parent;
+  std::string name;
+  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  struct stat st;
+  if (fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+    // rename(2) cannot put a link over a folder: only a real folder goes first.
+    int err = 0;
+    if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
+  }
+  std::string temporary = temporaryName(name);
+  if (symlinkat(destination.c_str(), parent.get(), temporary.c_str()) != 0) return fail(slot, path);
+  if (renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
+    int err = errno;
+    unlinkat(parent.get(), temporary.c_str(), 0);
+    return fail(slot, path, err);
+  }
+  return true;
+}
+
+std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(const std::string& path,
+                                                                            ErrorSlot slot) {
+  int fd = openInRoot(path, O_RDONLY | O_DIRECTORY, true);
+  if (fd < 0) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    int err = errno;
+    close(fd);
+    fail(slot, path, err);
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  while (struct dirent* entry = readdir(dir)) {
+    std::string n = entry->d_name;
+    if (n != "." && n != "..") names.push_back(std::move(n));
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
+  if (!path::isAbsolute(path)) return path::standardize(path);
+  FD fd(openInRoot(path, O_PATH, true));
+  if (fd.ok()) {
+    char buffer[PATH_MAX + 1];
+    std::string proc = "/proc/self/fd/" + std::to_string(fd.get());
+    ssize_t n = readlink(proc.c_str(), buffer, PATH_MAX);
+    std::string inside;
+    if (n > 0 && systemroot::fromHost(std::string(buffer, static_cast<size_t>(n)), &inside))
+      return inside;
+  }
+  // Not (fully) there: follow the links that can be read, component by
+  // component, and keep what does not exist as written.
+  std::vector<std::string> pending;
+  for (const std::string& part : path::components(path))
+    if (part != "/") pending.push_back(part);
+  std::reverse(pending.begin(), pending.end());
+  std::string resolved = "/";
+  int links = 0;
+  bool missing = false;
+  while (!pending.empty()) {
+    std::string part = pending.back();
+    pending.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      resolved = path::deleteLastComponent(resolved);
+      continue;
+    }
+    std::string candidate = path::appendComponent(resolved, part);
+    if (!missing) {
+      struct stat st;
+      if (!statInRoot(candidate, false, &st)) {
+        missing = true;
+      } else if (S_ISLNK(st.st_mode) && ++links <= 40) {
+        if (auto text = destinationOfSymbolicLink(candidate, nullptr)) {
+          if (path::isAbsolute(*text)) resolved = "/";
+          std::vector<std::string> parts = path::components(*text);
+          for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+            if (*it != "/") pending.push_back(*it);
+          continue;
+        }
+      }
+    }
+    resolved = candidate;
+  }
+  return resolved;
+}
+
+bool PosixFileSystem::isExecutableFile(const std::string& path) {
+  FD fd(openInRoot(path, O_PATH, true));
+  if (!fd.ok()) return false;
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return faccessat(fd.get(), "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0;
+}
+
+std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::string& path,
+                                                                ErrorSlot slot) {
+  FD fd(openInRoot(path, O_PATH, false));
+  if (!fd.ok()) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  struct statx sx {};
+  if (statx(fd.get(), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &sx) != 0) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  FileAttributes attributes;
+  if (sx.stx_mask & STATX_BTIME) attributes.creationDate = dateOf(sx.stx_btime);
+  if (sx.stx_mask & STATX_MTIME) attributes.modificationDate = dateOf(sx.stx_mtime);
+  return attributes;
+}
+
+std::optional<std::string> PosixFileSystem::readFile(const std::string& path, ErrorSlot slot) {
+  FD fd(openInRoot(path, O_RDONLY, true));
+  if (!fd.ok()) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) {
+    fail(slot, path);
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    fail(slot, path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return std::nullopt;
+  }
+  if (st.st_size > kMaxReadSize) {
+    fail(slot, path, EFBIG);
+    return std::nullopt;
+  }
+  std::string bytes;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (true) {
+    if (done == bytes.size()) bytes.resize(bytes.size() + 4096);
+    ssize_t n = read(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(slot, path);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+    if (done > static_cast<size_t>(kMaxReadSize)) {
+      fail(slot, path, EFBIG);
+      return std::nullopt;
+    }
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+bool PosixFileSystem::writeFileAtomically(const std::string& path, const std::string& bytes,
+                                          ErrorSlot slot) {
+  FD parent;
+  std::string name;
+  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  std::string temporary = temporaryName(name);
+  FD out(openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!out.ok()) return fail(slot, path);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(out.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      unlinkat(parent.get(), temporary.c_str(), 0);
+      return fail(slot, path, err);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (fsync(out.get()) != 0 || renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
+    int err = errno;
+    unlinkat(parent.get(), temporary.c_str(), 0);
+    return fail(slot, path, err);
+  }
+  return true;
+}
+
+std::vector<std::string> PosixFileSystem::mountedVolumes() {
+  std::vector<std::string> volumes{"/"};
+  if (auto names = contentsOfDirectory("/Volumes", nullptr)) {
+    for (const std::string& n : *names) {
+      if (n.empty() || n[0] == '.') continue;
+      std::string volume = path::appendComponent("/Volumes", n);
+      bool isDirectory = false;
+      if (fileExists(volume, &isDirectory) && isDirectory) volumes.push_back(volume);
+    }
+  }
+  if (systemroot::isRealRoot()) {
+    // Real file systems mounted where desktop systems put removable volumes.
+    std::ifstream mounts("/proc/self/mounts");
+    std::string line;
+    while (std::getline(mounts, line)) {
+      std::istringstream fields(line);
+      std::string device, mountPoint;
+      fields >> device >> mountPoint;
+      if (device.rfind("/dev/", 0) != 0) continue;
+      for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
+        if (mountPoint.rfind(base, 0) == 0 &&
+            std::find(volumes.begin(), volumes.end(), mountPoint) == volumes.end())
+          volumes.push_back(mountPoint);
+      }
+    }
+  }
+  return volumes;
+}
+
+std::string PosixFileSystem::displayName(const std::string& path) { return path::lastComponent(path); }
+
+namespace {
+
+struct SharedFileManager {
+  std::mutex mutex;
+  std::shared_ptr<FileSystem> fileSystem = std::make_shared<PosixFileSystem>();
+};
+
+SharedFileManager& shared() {
+  static SharedFileManager s;
+  return s;
+}
+
+}  // namespace
+
+FileSystem& fileManager() {
+  SharedFileManager& s = shared();
+  std::lock_guard lock(s.mutex);
+  return *s.fileSystem;
+}
+
+void setFileManager(std::shared_ptr<FileSystem> fileSystem) {
+  SharedFileManager& s = shared();
+  std::lock_guard lock(s.mutex);
+  s.fileSystem = fileSystem ? std::move(fileSystem) : std::make_shared<PosixFileSystem>();
+}
+
+}  // namespace ostrakel
