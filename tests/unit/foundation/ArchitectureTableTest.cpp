@@ -62,7 +62,9 @@ TEST(ProcessorTypes, RunningMachineFollowsTheProcessorQueries) {
                         Case{"ppc64", kPPC64, "ppc64"}, Case{"ppc", kPPC, "ppc"},
                         Case{"aarch64", -2, "default"}}) {
     processor::setMachineOverride(std::string(c.machine));
-    if (c.type != -2) EXPECT_EQ(T::CPUType(), c.type) << c.machine;
+    if (c.type != -2) {
+      EXPECT_EQ(T::CPUType(), c.type) << c.machine;
+    }
     EXPECT_EQ(T::arch(), c.arch) << c.machine;
   }
   processor::setMachineOverride(std::string("ppc"));
@@ -121,7 +123,9 @@ TEST(PriorityByArch, IntelAfterThePowerPCLimit) {
             (StringList{"i386-darwin", "i386", "x86-darwin", "x86", "universal-darwin", "universal"}));
 }
 
-TEST(PriorityByArch, PowerPCKeepsUniversalButDropsIntel) {
+// A PowerPC machine keeps its own identifiers although the (not runnable)
+// Intel lists also name them as their last resort.
+TEST(PriorityByArch, PowerPCKeepsItsOwnAndUniversalButDropsIntel) {
   auto byArch = T::architecturePriorityByArchFor({"ppc"});
   ASSERT_EQ(byArch.size(), 1u);
   EXPECT_EQ(byArch["ppc"],
@@ -131,6 +135,16 @@ TEST(PriorityByArch, PowerPCKeepsUniversalButDropsIntel) {
                                         "universal_64-darwin", "ppc-darwin", "ppc", "powerpc-darwin",
                                         "powerpc", "universal-darwin", "universal"}));
   EXPECT_TRUE(T::architecturePriorityByArchFor({}).empty());
+}
+
+TEST(PriorityByArch, RunnablePowerPCSetsStayOnIntelBeforeTheLimit) {
+  auto byArch = T::architecturePriorityByArchFor({"x86_64", "i386", "ppc"});
+  ASSERT_EQ(byArch.size(), 3u);
+  EXPECT_EQ(byArch["x86_64"].size(), 14u);  // only ppc64 identifiers could go, and it names none here
+  EXPECT_EQ(byArch["i386"].size(), 10u);
+  auto i386 = T::architecturePriorityByArchFor({"i386", "ppc"});
+  EXPECT_EQ(i386["i386"].size(), 10u);
+  EXPECT_EQ(i386["ppc"].size(), 6u);
 }
 
 TEST(ArchitectureDefaults, FreshEqualTablesWithTheirKeys) {
