@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "Library/Tools4Ostrakel.h"
+#include "Library/Common/Logger4Ostrakel.h"
+#include "TempRoot.h"
 #include "platform/Processor.h"
 
 using namespace ostrakel;
@@ -54,6 +56,29 @@ TEST(ProcessorTypes, DetectionFromTheMachineValues) {
   // Unknown families stay as they are, whatever the capability says.
   EXPECT_EQ(T::CPUTypeFrom(12, 1, 1), 12);
   EXPECT_EQ(T::CPUTypeFrom(std::nullopt, 1, 1), 0);
+}
+
+TEST(ProcessorTypes, UnknownFamiliesAreLoggedAsErrors) {
+  ostrakel::testing::TempRoot root;
+  ASSERT_TRUE(root.listenOnDevLog());
+  Logger4Ostrakel::start();
+  while (root.nextLogText(200)) {
+  }  // the logger's own start-up lines
+  T::CPUTypeFrom(12, std::nullopt, std::nullopt);
+  EXPECT_EQ(root.nextLogText(), "Ostrakel ERROR: unknown CPU type 12l");
+  // Widened with its sign, printed unsigned.
+  T::CPUTypeFrom(-1, std::nullopt, std::nullopt);
+  EXPECT_EQ(root.nextLogText(), "Ostrakel ERROR: unknown CPU type 18446744073709551615l");
+  T::CPUTypeFrom(7, 1, std::nullopt);
+  T::CPUTypeFrom(18, std::nullopt, 0);
+  EXPECT_FALSE(root.nextLogText(200));  // known families are quiet
+  processor::setMachineOverride(std::string("aarch64"));
+  EXPECT_EQ(T::arch(), "default");
+  auto line = root.nextLogText();
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->rfind("Ostrakel ERROR: unknown CPU type ", 0), 0u) << *line;
+  processor::setMachineOverride(std::nullopt);
+  Logger4Ostrakel::stop();
 }
 
 TEST(ProcessorTypes, RunningMachineFollowsTheProcessorQueries) {
