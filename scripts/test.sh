@@ -9,9 +9,4 @@ bash "$here/scripts/build.sh" build-asan -DOSTRAKEL_SANITIZE=ON
 status=0
 ctest --test-dir "$here/build-asan" --output-on-failure -j2 || status=1
 ctest --test-dir "$here/build" --output-on-failure -j2 || status=1
-# The fuzz targets, 30 s each in their own clang tree, and the end-to-end
-# tests (the service's included) once more under ThreadSanitizer.
-bash "$here/bench/fuzz/run.sh" build-fuzz || status=1
-bash "$here/scripts/build.sh" build-tsan -DOSTRAKEL_TSAN=ON
-ctest --test-dir "$here/build-tsan" --output-on-failure -R '^e2e\.' || status=1
 exit $status

@@ -207,13 +207,25 @@ StringList Tools4Ostrakel::architecturePriority() {
 
 std::map<std::string, StringList> Tools4Ostrakel::architecturePriorityByArchFor(const StringList& names) {
   const auto& priorities = table().ArchitecturePriorityByArch;
+  // A runnable architecture's own identifiers are the ones its list leads
+  // with, up to its first universal entry. They are never excluded: the Intel
+  // lists fall back to PowerPC identifiers, and without this a PowerPC machine
+  // would lose "ppc" from its own list because the Intel ones are not runnable.
+  std::set<std::string> own;
+  for (const auto& [machine, identifiers] : priorities) {
+    if (!contains(names, machine)) continue;
+    for (const std::string& identifier : identifiers) {
+      if (containsUniversal(identifier)) break;
+      own.insert(identifier);
+    }
+  }
   // Identifiers of architectures this machine cannot run are excluded
   // everywhere, except the universal ones, which may still hold a runnable set.
   std::set<std::string> excluded;
   for (const auto& [machine, identifiers] : priorities) {
     if (contains(names, machine)) continue;
     for (const std::string& identifier : identifiers)
-      if (!containsUniversal(identifier)) excluded.insert(identifier);
+      if (!containsUniversal(identifier) && !own.count(identifier)) excluded.insert(identifier);
   }
   std::map<std::string, StringList> result;
   for (const auto& [machine, identifiers] : priorities) {
