@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,7 @@ public:
                            const AuthorizationData& authorization, ReplyBlock reply);
 
 private:
+  mutable std::mutex listenerMutex_;
   std::shared_ptr<Listener> listener_;
 };
 

@@ -22,7 +22,12 @@ struct OperatingSystemVersion {
 };
 // ProductVersion of /System/Library/CoreServices/SystemVersion.plist inside the
 // root; 10.15.7 when that file is missing, unreadable or unusable.
+// Read at the first call, then kept for the life of the process.
 OperatingSystemVersion operatingSystemVersion();
+// The same, read from the file at each call (for tests).
+OperatingSystemVersion readOperatingSystemVersion();
+// "major[.minor[.patch]]" of decimal digits; none for anything else.
+std::optional<OperatingSystemVersion> parseProductVersion(const std::string& text);
 
 std::string processName();  // last component of the program path
 int processIdentifier();

@@ -24,8 +24,8 @@ private:
 // A message through the default client (the process name as ident).
 void sendDefault(int level, const std::string& text);
 
-// A diagnostic line on standard error, "YYYY-MM-DD hh:mm:ss.mmm NAME[PID] TEXT",
-// with a copy in the system log.
+// A diagnostic line on standard error, "YYYY-MM-DD hh:mm:ss.mmm NAME[PID:TID] TEXT",
+// with a copy in the system log (level 4, the process name as ident).
 void diagnosticLog(const std::string& text);
 
 }  // namespace ostrakel::systemlog

@@ -1,0 +1,107 @@
+// One state-changing request: skip check, a first try with the caller's own
+// file-system rights, and, when that fails and the request carries
+// authorization data, a check and a retry with the service's rights on the
+// main queue. Exactly one reply in every case.
+#include "Helper/Helper4Ostrakel.h"
+#include "Library/Common/Errors.h"
+#include "Library/Common/Logger4Ostrakel.h"
+#include "platform/Assertion.h"
+#include "platform/FileSystemCredentials.h"
+#include "platform/Format.h"
+#include "platform/MainQueue.h"
+#include "platform/RemotePeer.h"
+
+namespace ostrakel {
+
+namespace {
+
+// The error answered for an operation that raised instead of failing: the
+// action's own code, with the exception's text underneath.
+ErrorRef exceptionError(const std::string& name, const std::exception& exception) {
+  std::string text = exception.what();
+  if (auto* inconsistency = dynamic_cast<const InternalInconsistencyException*>(&exception))
+    text = formatString("%@ (%@:%d)", {inconsistency->description(), inconsistency->file(),
+                                       inconsistency->line()});
+  Logger4Ostrakel::logWithLevel(3, "Action %@ raised: %@", {name, text});
+  UserInfo underlyingInfo;
+  underlyingInfo.localizedDescription = text;
+  const int64_t code = Helper4Ostrakel::stringsForName(name).error;
+  UserInfo info;
+  info.localizedDescription = localizedErrorMessage4Ostrakel(code);
+  info.underlying = makeError("NSInternalInconsistencyException", 0, std::move(underlyingInfo));
+  return makeError(kOstrakelErrorDomain, code, std::move(info));
+}
+
+ErrorRef unknownExceptionError(const std::string& name) {
+  return exceptionError(name, std::runtime_error("unknown exception"));
+}
+
+const char* outcomeWord(const ErrorRef& error) { return error ? "FAILED" : "done"; }
+
+}  // namespace
+
+void Helper4Ostrakel::executeActionWithName(const std::string& name, const AuthorizationData& authorization,
+                                            ActionBlock actionBlock, SkipBlock skipBlock,
+                                            ReplyBlock replyBlock) {
+  Logger4Ostrakel::logWithLevel(7, "Action: %@", {name});
+  const std::string message = stringsForName(name).message;
+  const char* firstFormat = authorization ? "%@ %@" : "%@ %@ (NO authData)";
+
+  const remote::PeerCredentials* peer = remote::currentPeer();
+  ErrorRef error;
+  bool succeeded = false;
+  try {
+    if (skipBlock && skipBlock()) {
+      replyBlock(formatString("%@: skipped", {message}), nullptr);
+      return;
+    }
+    // The first try may do only what the caller could do by itself.
+    FileSystemCredentialsScope credentials(peer);
+    succeeded = actionBlock(&error);
+  } catch (const std::exception& exception) {
+    ErrorRef failure = exceptionError(name, exception);
+    replyBlock(formatString(firstFormat, {message, "FAILED"}), failure);
+    return;
+  } catch (...) {
+    ErrorRef failure = unknownExceptionError(name);
+    replyBlock(formatString(firstFormat, {message, "FAILED"}), failure);
+    return;
+  }
+
+  if (succeeded || !authorization) {
+    replyBlock(formatString(firstFormat, {message, outcomeWord(error)}), error);
+    return;
+  }
+
+  // The check may wait for a person to answer, so it runs on the main queue,
+  // as the peer of this request.
+  std::shared_ptr<Helper4Ostrakel> self = weak_from_this().lock();
+  std::optional<remote::PeerCredentials> retryPeer;
+  if (peer) retryPeer = *peer;
+  mainqueue::post([self, authorization, name, actionBlock, replyBlock, message, retryPeer] {
+    remote::CurrentPeerScope scope(retryPeer);
+    ErrorRef outcome;
+    try {
+      ErrorRef authorizationError;
+      if (checkAuthorization(authorization, name, &authorizationError)) {
+        Logger4Ostrakel::logWithLevel(6, std::string("Credentials OK"));
+        ErrorRef slot = authorizationError;
+        actionBlock(&slot);
+        outcome = slot;
+      } else {
+        const int64_t code = stringsForName(name).error;
+        UserInfo info;
+        info.localizedDescription = localizedErrorMessage4Ostrakel(code);
+        info.underlying = authorizationError;
+        outcome = makeError(kOstrakelErrorDomain, code, std::move(info));
+      }
+    } catch (const std::exception& exception) {
+      outcome = exceptionError(name, exception);
+    } catch (...) {
+      outcome = unknownExceptionError(name);
+    }
+    replyBlock(formatString("%@ %@", {message, outcomeWord(outcome)}), outcome);
+  });
+}
+
+}  // namespace ostrakel

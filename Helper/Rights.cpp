@@ -1,0 +1,103 @@
+// The rights table and the authorization check of one action.
+#include <map>
+
+#include "Helper/Helper4Ostrakel.h"
+#include "Library/Common/Errors.h"
+#include "Library/Common/LayoutPaths.h"
+#include "platform/Authorization.h"
+#include "platform/Format.h"
+#include "platform/ProcessInfo.h"
+
+namespace ostrakel {
+
+struct Helper4Ostrakel::AuthorizationRef {
+  authorization::Reference reference;
+};
+
+namespace {
+
+constexpr const char* kAdminRightPrefix = "brennick.Helper.admin";
+// The status the authorization service gives for malformed parameters.
+constexpr int64_t kParameterError = -50;
+
+std::map<std::string, ActionStrings> rightsTable() {
+  const std::string home = processinfo::homeDirectory();
+  return {
+      {"reset",
+       {"Reset",
+        "Reset: remove /usr/texbin soft link, /Library/TeX/Distributions/.DefaultTeX/ and "
+        "/Library/TeX/Distributions/Programs/ directories.",
+        107}},
+      {"fix_texbins", {"Fix texbins", "Repair various texbin soft links.", 700}},
+      {"create_texbin",
+       {"Fix texbin",
+        "Repair: soft link /usr/texbin to ../Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin.",
+        701}},
+      {"create_Programs_texbin",
+       {"Fix Programs texbin",
+        "Repair: soft link /Library/TeX/Distributions/Programs/texbin to ../.DefaultTeX/Contents/Programs/texbin.",
+        702}},
+      {"create_my_Programs_texbin",
+       {"Fix my Programs texbin",
+        formatString("Repair: soft link %@/Library/TeX/Distributions/Programs/texbin to "
+                     "../.DefaultTeX/Contents/Programs/texbin.",
+                     {home}),
+        703}},
+      {"create_default_tex",
+       {"Fix .DefaultTeX", "Repair: create directory /Library/TeX/Distributions/.DefaultTeX.", 704}},
+      {"create_my_default_tex",
+       {"Fix my .DefaultTeX",
+        formatString("Repair: create directory %@/Library/TeX/Distributions/.DefaultTeX.", {home}), 705}},
+      {"create_velmarmgr", {"Fix velmarmgr", "Repair: create symlink /Library/TeX/Distributions/velmarmgr", 706}},
+      {"create_user_velmarmgr",
+       {"Fix velmarmgr", "Repair: create symlink ~/Library/TeX/Distributions/velmarmgr", 707}},
+      {"fix_bridges", {"Fix distributions", "Fix distributions proxies.", 708}},
+      {"fix_context", {"Fix context", "Repair: fix context.", 709}},
+      {"copy_launchd_information", {"Copy launchd information", "Repair: copy launchd information.", 113}},
+      {"activate_distribution", {"Activate distribution", "Activating a distribution.", 710}},
+  };
+}
+
+ErrorRef statusError(const char* domain, int64_t status) {
+  UserInfo info;
+  info.localizedDescription = localizedErrorMessage4Ostrakel(status);
+  return makeError(domain, status, std::move(info));
+}
+
+}  // namespace
+
+ActionStrings Helper4Ostrakel::stringsForName(const std::string& name) {
+  std::map<std::string, ActionStrings> table = rightsTable();
+  auto found = table.find(name);
+  if (found != table.end()) return found->second;
+  return {name, formatString("For command %@.", {name}), 1};
+}
+
+std::shared_ptr<Helper4Ostrakel::AuthorizationRef> Helper4Ostrakel::authorizationWithExternalData(
+    const AuthorizationData& data, ErrorSlot slot) {
+  if (!data || data->size() != authorization::kExternalFormLength) {
+    storeFirstError(slot, statusError(kNSOSStatusErrorDomain, kParameterError));
+    return nullptr;
+  }
+  std::shared_ptr<authorization::Reference> reference;
+  int32_t status = authorization::createFromExternalForm(*data, reference);
+  if (status != authorization::kSuccess || !reference) {
+    storeFirstError(slot, statusError(kNSCocoaErrorDomain, status != 0 ? status : authorization::kInvalidRef));
+    return nullptr;
+  }
+  return std::make_shared<AuthorizationRef>(AuthorizationRef{*reference});
+}
+
+bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const std::string& name,
+                                         ErrorSlot slot) {
+  std::shared_ptr<AuthorizationRef> reference = authorizationWithExternalData(data, slot);
+  if (!reference) return false;
+  const std::string prompt = stringsForName(name).prompt;
+  const std::string right = stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, name);
+  int32_t status = authorization::copyRights(reference->reference, right, prompt);
+  if (status == authorization::kSuccess) return true;
+  storeFirstError(slot, statusError(kNSCocoaErrorDomain, status));
+  return false;
+}
+
+}  // namespace ostrakel

@@ -1,0 +1,108 @@
+#include "Library/Common/Logger4Ostrakel.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "platform/MainQueue.h"
+#include "platform/SystemLog.h"
+
+namespace ostrakel {
+
+namespace {
+
+constexpr const char* kIdent = "brennick.Helper";
+
+// The open system-log client; absent before start and after stop, when
+// messages go through the default client instead. Only start and stop change
+// it, but any thread may be logging meanwhile, so readers take a reference
+// under the mutex and send outside it.
+//
+// The desktop log also took a message template with "ReadUID" = "-1" to make
+// every message readable by all users. Datagrams to /dev/log carry no
+// per-message attributes and who may read them is decided by the log daemon,
+// so there is nothing to set here.
+std::mutex clientMutex;
+std::shared_ptr<systemlog::Client> client;
+
+std::shared_ptr<systemlog::Client> currentClient() {
+  std::lock_guard lock(clientMutex);
+  return client;
+}
+
+void writeAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // failed writes are ignored
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+void Logger4Ostrakel::start() {
+  stop();
+  {
+    std::lock_guard lock(clientMutex);
+    client = std::make_shared<systemlog::Client>(kIdent);
+  }
+  logWithLevel(6, std::string("Logger started"));
+  systemlog::diagnosticLog("LOGGER STARTED (NSLog)");
+  // Through the buffered C stream on purpose: the text stays in the buffer
+  // until the stream is flushed at normal exit, after everything written
+  // directly to the descriptor.
+  std::fputs("LOGGER STARTED (printf)", stdout);
+}
+
+void Logger4Ostrakel::stop() {
+  std::lock_guard lock(clientMutex);
+  client.reset();
+}
+
+void Logger4Ostrakel::logWithLevel(int32_t level, const std::string& text) {
+  // The level is read as an unsigned 32-bit number, so negative levels count
+  // as very large ones and are dropped.
+  if (static_cast<int64_t>(static_cast<uint32_t>(level)) > kThreshold) return;
+  if (auto open = currentClient())
+    open->send(level, text);
+  else
+    systemlog::sendDefault(level, text);
+}
+
+void Logger4Ostrakel::logWithLevel(int32_t level, std::string_view format,
+                                   std::initializer_list<FmtArg> args) {
+  logWithLevel(level, formatString(format, args));
+}
+
+void Logger4Ostrakel::writeOutWithFormat(std::string_view format, std::initializer_list<FmtArg> args) {
+  writeAll(STDOUT_FILENO, formatString(format, args));
+}
+
+void Logger4Ostrakel::logError(const ErrorRef& error) {
+  if (!error) {
+    logWithLevel(3, "error %@ / %d / %@\n", {nullptr, 0, nullptr});
+    return;
+  }
+  logWithLevel(3, "error %@ / %d / %@\n",
+               {error->domain, error->code, error->userInfo.localizedDescription});
+}
+
+void Logger4Ostrakel::reportError(const ErrorRef& error) {
+  mainqueue::post([error] {
+    if (!error) {
+      logWithLevel(3, "Helper error %@ / %d / %@ /%@\n", {nullptr, 0, nullptr, ""});
+      return;
+    }
+    const ErrorRef& underlying = error->userInfo.underlying;
+    logWithLevel(3, "Helper error %@ / %d / %@ /%@\n",
+                 {error->domain, error->code, error->userInfo.localizedDescription,
+                  underlying ? underlying->description() : std::string()});
+  });
+}
+
+}  // namespace ostrakel

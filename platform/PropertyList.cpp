@@ -1,0 +1,295 @@
+#include "platform/PropertyList.h"
+
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+#include "platform/FileSystem.h"
+#include "platform/PropertyListGuard.h"
+
+namespace ostrakel {
+
+namespace {
+
+// libplist counts dates in seconds since 2001-01-01 00:00:00 UTC.
+constexpr double kSeconds1970To2001 = 978307200.0;
+
+// Frees a libplist node when the scope ends.
+struct NodeOwner {
+  plist_t node = nullptr;
+  ~NodeOwner() {
+    if (node) plist_free(node);
+  }
+};
+
+}  // namespace
+
+PlistRef PlistValue::string(std::string s) { return std::make_shared<const PlistValue>(std::move(s)); }
+PlistRef PlistValue::integer(int64_t i) { return std::make_shared<const PlistValue>(i); }
+PlistRef PlistValue::real(double d) { return std::make_shared<const PlistValue>(d); }
+PlistRef PlistValue::boolean(bool b) { return std::make_shared<const PlistValue>(b); }
+PlistRef PlistValue::date(PlistDate d) { return std::make_shared<const PlistValue>(d); }
+PlistRef PlistValue::data(std::string bytes) {
+  return std::make_shared<const PlistValue>(PlistData{std::move(bytes)});
+}
+PlistRef PlistValue::array(PlistArray a) { return std::make_shared<const PlistValue>(std::move(a)); }
+PlistRef PlistValue::dictionary(PlistDictionary d) {
+  return std::make_shared<const PlistValue>(std::move(d));
+}
+
+PlistRef PlistValue::get(const std::string& key) const {
+  const PlistDictionary* dictionary = asDictionary();
+  if (!dictionary) return nullptr;
+  auto found = dictionary->find(key);
+  return found == dictionary->end() ? nullptr : found->second;
+}
+
+bool PlistValue::operator==(const PlistValue& other) const {
+  if (storage_.index() != other.storage_.index()) return false;
+  if (const PlistArray* a = asArray()) {
+    const PlistArray& b = *other.asArray();
+    if (a->size() != b.size()) return false;
+    for (size_t i = 0; i < a->size(); ++i) {
+      const PlistRef& x = (*a)[i];
+      const PlistRef& y = b[i];
+      if (x == y) continue;
+      if (!x || !y || !(*x == *y)) return false;
+    }
+    return true;
+  }
+  if (const PlistDictionary* a = asDictionary()) {
+    const PlistDictionary& b = *other.asDictionary();
+    if (a->size() != b.size()) return false;
+    for (auto i = a->begin(), j = b.begin(); i != a->end(); ++i, ++j) {
+      if (i->first != j->first) return false;
+      if (i->second == j->second) continue;
+      if (!i->second || !j->second || !(*i->second == *j->second)) return false;
+    }
+    return true;
+  }
+  return storage_ == other.storage_;
+}
+
+namespace plist {
+
+namespace {
+
+PlistRef fromNode(plist_t node, int depth) {
+  if (!node) return nullptr;
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t value = 0;
+      plist_get_bool_val(node, &value);
+      return PlistValue::boolean(value != 0);
+    }
+    case PLIST_UINT: {
+      // libplist keeps negative integers in two's complement.
+      uint64_t value = 0;
+      plist_get_uint_val(node, &value);
+      return PlistValue::integer(static_cast<int64_t>(value));
+    }
+    case PLIST_REAL: {
+      double value = 0;
+      plist_get_real_val(node, &value);
+      return PlistValue::real(value);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return PlistValue::string(text ? std::string(text, length) : std::string());
+    }
+    case PLIST_DATA: {
+      uint64_t length = 0;
+      const char* bytes = plist_get_data_ptr(node, &length);
+      return PlistValue::data(bytes ? std::string(bytes, length) : std::string());
+    }
+    case PLIST_DATE: {
+      // The microseconds come back without their sign.
+      int32_t seconds = 0, microseconds = 0;
+      plist_get_date_val(node, &seconds, &microseconds);
+      double fraction = microseconds / 1e6;
+      double since2001 = seconds < 0 ? seconds - fraction : seconds + fraction;
+      return PlistValue::date(PlistDate{since2001 + kSeconds1970To2001});
+    }
+    case PLIST_UID: {
+      // Keyed archives' object references, shown the way XML lists spell them.
+      uint64_t value = 0;
+      plist_get_uid_val(node, &value);
+      return PlistValue::dictionary({{"CF$UID", PlistValue::integer(static_cast<int64_t>(value))}});
+    }
+    case PLIST_ARRAY: {
+      if (depth > kMaxDepth) return nullptr;
+      PlistArray items;
+      uint32_t count = plist_array_get_size(node);
+      items.reserve(count);
+      for (uint32_t i = 0; i < count; ++i) {
+        PlistRef item = fromNode(plist_array_get_item(node, i), depth + 1);
+        if (!item) return nullptr;
+        items.push_back(std::move(item));
+      }
+      return PlistValue::array(std::move(items));
+    }
+    case PLIST_DICT: {
+      if (depth > kMaxDepth) return nullptr;
+      PlistDictionary entries;
+      plist_dict_iter iterator = nullptr;
+      plist_dict_new_iter(node, &iterator);
+      if (!iterator) return nullptr;
+      bool sound = true;
+      while (sound) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(node, iterator, &key, &value);
+        if (!key) break;
+        PlistRef converted = fromNode(value, depth + 1);
+        if (converted) entries.insert_or_assign(std::string(key), std::move(converted));
+        else sound = false;
+        std::free(key);
+      }
+      std::free(iterator);
+      return sound ? PlistValue::dictionary(std::move(entries)) : nullptr;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+bool validUTF8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t extra;
+    uint32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= s.size()) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      unsigned char d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+enum class Target { xml, binary };
+
+// Text libplist can carry without loss: valid UTF-8 without NUL bytes (its
+// strings are C strings), and for XML none of the control characters that
+// XML cannot hold (its writer would drop them silently).
+bool representable(const std::string& s, Target target) {
+  for (unsigned char c : s) {
+    if (c == 0) return false;
+    if (target == Target::xml && c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+  }
+  return validUTF8(s);
+}
+
+plist_t toNode(const PlistValue& value, Target target, int depth) {
+  const PlistValue::Storage& storage = value.storage();
+  if (auto s = std::get_if<std::string>(&storage))
+    return representable(*s, target) ? plist_new_string(s->c_str()) : nullptr;
+  if (auto i = std::get_if<int64_t>(&storage)) return plist_new_uint(static_cast<uint64_t>(*i));
+  if (auto d = std::get_if<double>(&storage)) return plist_new_real(*d);
+  if (auto b = std::get_if<bool>(&storage)) return plist_new_bool(*b ? 1 : 0);
+  if (auto data = std::get_if<PlistData>(&storage))
+    return plist_new_data(data->bytes.data(), data->bytes.size());
+  if (auto date = std::get_if<PlistDate>(&storage)) {
+    double since2001 = date->secondsSince1970 - kSeconds1970To2001;
+    if (!std::isfinite(since2001) || since2001 <= std::numeric_limits<int32_t>::min() ||
+        since2001 >= std::numeric_limits<int32_t>::max())
+      return nullptr;  // outside what libplist can store
+    double whole = std::trunc(since2001);
+    auto microseconds = static_cast<int32_t>(std::lround((since2001 - whole) * 1e6));
+    return plist_new_date(static_cast<int32_t>(whole), microseconds);
+  }
+  if (auto array = std::get_if<PlistArray>(&storage)) {
+    if (depth > kMaxDepth) return nullptr;
+    NodeOwner owner{plist_new_array()};
+    for (const PlistRef& item : *array) {
+      plist_t child = item ? toNode(*item, target, depth + 1) : nullptr;
+      if (!child) return nullptr;
+      plist_array_append_item(owner.node, child);
+    }
+    return std::exchange(owner.node, nullptr);
+  }
+  if (auto dictionary = std::get_if<PlistDictionary>(&storage)) {
+    if (depth > kMaxDepth) return nullptr;
+    NodeOwner owner{plist_new_dict()};
+    for (const auto& [key, item] : *dictionary) {
+      if (!representable(key, target)) return nullptr;
+      plist_t child = item ? toNode(*item, target, depth + 1) : nullptr;
+      if (!child) return nullptr;
+      plist_dict_set_item(owner.node, key.c_str(), child);
+    }
+    return std::exchange(owner.node, nullptr);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+PlistRef parse(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > kMaxBytes) return nullptr;
+  NodeOwner root;
+  auto length = static_cast<uint32_t>(bytes.size());
+  if (isBinaryPlist(bytes)) {
+    if (!binaryStructureAcceptable(bytes)) return nullptr;
+    plist_from_bin(bytes.data(), length, &root.node);
+  } else {
+    if (!xmlNestingAcceptable(bytes)) return nullptr;
+    plist_from_xml(bytes.data(), length, &root.node);
+  }
+  return root.node ? fromNode(root.node, 1) : nullptr;
+}
+
+PlistRef dictionaryWithContentsOfFile(const std::string& path) {
+  std::optional<std::string> bytes = fileManager().readFile(path, nullptr);
+  if (!bytes) return nullptr;
+  PlistRef value = parse(*bytes);
+  return value && value->asDictionary() ? value : nullptr;
+}
+
+std::optional<std::string> toXML(const PlistValue& value) {
+  NodeOwner root{toNode(value, Target::xml, 1)};
+  if (!root.node) return std::nullopt;
+  char* text = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(root.node, &text, &length);
+  if (!text) return std::nullopt;
+  std::string out(text, length);
+  plist_to_xml_free(text);
+  return out;
+}
+
+std::optional<std::string> toBinary(const PlistValue& value) {
+  NodeOwner root{toNode(value, Target::binary, 1)};
+  if (!root.node) return std::nullopt;
+  char* bytes = nullptr;
+  uint32_t length = 0;
+  plist_to_bin(root.node, &bytes, &length);
+  if (!bytes) return std::nullopt;
+  std::string out(bytes, length);
+  plist_to_bin_free(bytes);
+  return out;
+}
+
+}  // namespace plist
+}  // namespace ostrakel

@@ -1,0 +1,169 @@
+#include "platform/PropertyListGuard.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace ostrakel::plist {
+
+bool isBinaryPlist(std::string_view bytes) { return bytes.starts_with("bplist00"); }
+
+namespace {
+
+// Position just past `terminator` at or after `from`, or npos.
+size_t skipPast(std::string_view text, size_t from, std::string_view terminator) {
+  size_t at = text.find(terminator, from);
+  return at == std::string_view::npos ? at : at + terminator.size();
+}
+
+// Position just past the '>' that closes a tag starting at `from`, honouring
+// quoted attribute values; npos when the tag never closes.
+size_t skipTag(std::string_view text, size_t from, bool* selfClosing) {
+  char quote = 0;
+  for (size_t i = from; i < text.size(); ++i) {
+    char c = text[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      *selfClosing = i > from && text[i - 1] == '/';
+      return i + 1;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// Position just past a declaration "<!...>" whose internal subset may hold
+// bracketed parts with their own '>' characters.
+size_t skipDeclaration(std::string_view text, size_t from) {
+  int brackets = 0;
+  for (size_t i = from; i < text.size(); ++i) {
+    if (text[i] == '[') ++brackets;
+    else if (text[i] == ']' && brackets > 0) --brackets;
+    else if (text[i] == '>' && brackets == 0) return i + 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+bool xmlNestingAcceptable(std::string_view text) {
+  constexpr int kLimit = kMaxDepth + 2;  // the plist element and a scalar inside the deepest container
+  int depth = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t lt = text.find('<', i);
+    if (lt == std::string_view::npos) return true;
+    std::string_view rest = text.substr(lt);
+    size_t next;
+    if (rest.starts_with("<!--")) {
+      next = skipPast(text, lt + 4, "-->");
+    } else if (rest.starts_with("<![CDATA[")) {
+      next = skipPast(text, lt + 9, "]]>");
+    } else if (rest.starts_with("<?")) {
+      next = skipPast(text, lt + 2, "?>");
+    } else if (rest.starts_with("<!")) {
+      next = skipDeclaration(text, lt + 2);
+    } else if (rest.starts_with("</")) {
+      bool ignored = false;
+      next = skipTag(text, lt + 2, &ignored);
+      if (depth > 0) --depth;
+    } else {
+      bool selfClosing = false;
+      next = skipTag(text, lt + 1, &selfClosing);
+      if (!selfClosing && ++depth > kLimit) return false;
+    }
+    if (next == std::string_view::npos) return false;  // unterminated markup
+    i = next;
+  }
+  return true;
+}
+
+namespace {
+
+class BinaryScanner {
+public:
+  explicit BinaryScanner(std::string_view bytes) : b_(bytes) {}
+
+  bool acceptable() {
+    if (b_.size() < 8 + 1 + 32) return false;
+    size_t trailer = b_.size() - 32;
+    offsetSize_ = static_cast<unsigned char>(b_[trailer + 6]);
+    refSize_ = static_cast<unsigned char>(b_[trailer + 7]);
+    if (!validWidth(offsetSize_) || !validWidth(refSize_)) return false;
+    uint64_t count = readUInt(trailer + 8, 8);
+    uint64_t top = readUInt(trailer + 16, 8);
+    tableOffset_ = readUInt(trailer + 24, 8);
+    if (count == 0 || top >= count) return false;
+    if (tableOffset_ < 8 || tableOffset_ > trailer) return false;
+    if (count > (trailer - tableOffset_) / offsetSize_) return false;
+    objectCount_ = count;
+
+    std::vector<std::pair<uint64_t, int>> stack{{top, 1}};
+    size_t visits = 0;
+    while (!stack.empty()) {
+      auto [object, depth] = stack.back();
+      stack.pop_back();
+      if (++visits > kMaxExpandedObjects) return false;
+      uint64_t offset = readUInt(tableOffset_ + object * offsetSize_, offsetSize_);
+      if (offset < 8 || offset >= tableOffset_) return false;
+      uint64_t refStart = 0, refCount = 0;
+      if (!containerRefs(offset, &refStart, &refCount)) return false;
+      if (refCount == 0) continue;
+      if (depth > kMaxDepth) return false;
+      for (uint64_t r = 0; r < refCount; ++r) {
+        uint64_t child = readUInt(refStart + r * refSize_, refSize_);
+        if (child >= objectCount_) return false;
+        stack.emplace_back(child, depth + 1);
+        if (stack.size() > kMaxExpandedObjects) return false;
+      }
+    }
+    return true;
+  }
+
+private:
+  static bool validWidth(unsigned w) { return w == 1 || w == 2 || w == 4 || w == 8; }
+
+  uint64_t readUInt(uint64_t at, unsigned width) const {
+    uint64_t value = 0;
+    for (unsigned k = 0; k < width; ++k) value = (value << 8) | static_cast<unsigned char>(b_[at + k]);
+    return value;
+  }
+
+  // For an array, set or dictionary: where its object references start and how
+  // many there are (a dictionary's keys and values both count). Other objects
+  // report none. False when the container runs past the object area.
+  bool containerRefs(uint64_t offset, uint64_t* start, uint64_t* count) const {
+    unsigned char marker = static_cast<unsigned char>(b_[offset]);
+    unsigned type = marker >> 4;
+    bool isDictionary = type == 0xD;
+    if (type != 0xA && type != 0xB && type != 0xC && !isDictionary) return true;
+    uint64_t n = marker & 0x0F;
+    uint64_t pos = offset + 1;
+    if (n == 0x0F) {
+      if (pos >= tableOffset_) return false;
+      unsigned char intMarker = static_cast<unsigned char>(b_[pos]);
+      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
+      unsigned width = 1u << (intMarker & 0x0F);
+      if (pos + 1 + width > tableOffset_) return false;
+      n = readUInt(pos + 1, width);
+      pos += 1 + width;
+    }
+    uint64_t refs = isDictionary ? n * 2 : n;
+    if (n > b_.size() || refs > (tableOffset_ - pos) / refSize_) return false;
+    *start = pos;
+    *count = refs;
+    return true;
+  }
+
+  std::string_view b_;
+  unsigned offsetSize_ = 0, refSize_ = 0;
+  uint64_t tableOffset_ = 0, objectCount_ = 0;
+};
+
+}  // namespace
+
+bool binaryStructureAcceptable(std::string_view bytes) { return BinaryScanner(bytes).acceptable(); }
+
+}  // namespace ostrakel::plist

@@ -1,0 +1,61 @@
+#include "platform/RemoteClient.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace ostrakel::remote {
+
+int connectToSocket(const std::string& hostPath, std::string& why) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (hostPath.size() >= sizeof address.sun_path) {
+    why = "socket path too long: " + hostPath;
+    return -1;
+  }
+  std::memcpy(address.sun_path, hostPath.c_str(), hostPath.size() + 1);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return -1;
+  }
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    why = "cannot connect to " + hostPath + ": " + std::strerror(errno);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::optional<Reply> ask(int fd, const Request& request, std::string& why) {
+  std::optional<std::string> payload = plist::toBinary(*encodeRequest(request));
+  std::optional<std::string> frame = payload ? frameBytes(*payload) : std::nullopt;
+  if (!frame) {
+    why = "the request is too large to send";
+    return std::nullopt;
+  }
+  if (!writeAll(fd, *frame)) {
+    why = std::string("cannot send the request: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  for (;;) {
+    std::string bytes;
+    FrameStatus status = readFrame(fd, bytes);
+    if (status == FrameStatus::closed) {
+      why = "the service closed the connection without a reply";
+      return std::nullopt;
+    }
+    if (status != FrameStatus::ok) {
+      why = std::string("cannot read the reply: ") + describe(status);
+      return std::nullopt;
+    }
+    std::optional<Reply> reply = decodeReply(plist::parse(bytes), why);
+    if (!reply) return std::nullopt;
+    if (reply->id == request.id) return reply;
+  }
+}
+
+}  // namespace ostrakel::remote

@@ -1,0 +1,238 @@
+#include "platform/RemoteWire.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
+namespace ostrakel::remote {
+
+namespace {
+
+// Nested errors deeper than this are cut off when decoding a reply.
+constexpr int kMaxErrorDepth = 16;
+
+enum class ReadResult { ok, eofAtStart, eofInside, failed };
+
+ReadResult readExactly(int fd, char* buffer, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::recv(fd, buffer + done, length - done, 0);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n == 0) {
+      return done == 0 ? ReadResult::eofAtStart : ReadResult::eofInside;
+    } else if (errno != EINTR) {
+      // A reset connection is the peer going away, not a fault of ours.
+      if (errno == ECONNRESET) return done == 0 ? ReadResult::eofAtStart : ReadResult::eofInside;
+      return ReadResult::failed;
+    }
+  }
+  return ReadResult::ok;
+}
+
+}  // namespace
+
+const char* describe(FrameStatus status) {
+  switch (status) {
+    case FrameStatus::ok: return "ok";
+    case FrameStatus::closed: return "closed";
+    case FrameStatus::truncated: return "truncated frame";
+    case FrameStatus::tooLong: return "frame too long";
+    case FrameStatus::ioError: return "socket error";
+  }
+  return "unknown";
+}
+
+std::optional<std::string> frameBytes(const std::string& payload) {
+  if (payload.size() > kMaxFrameLength) return std::nullopt;
+  uint32_t length = static_cast<uint32_t>(payload.size());
+  std::string out;
+  out.reserve(4 + payload.size());
+  out.push_back(static_cast<char>((length >> 24) & 0xff));
+  out.push_back(static_cast<char>((length >> 16) & 0xff));
+  out.push_back(static_cast<char>((length >> 8) & 0xff));
+  out.push_back(static_cast<char>(length & 0xff));
+  out += payload;
+  return out;
+}
+
+FrameStatus readFrame(int fd, std::string& payload) {
+  unsigned char header[4];
+  switch (readExactly(fd, reinterpret_cast<char*>(header), sizeof header)) {
+    case ReadResult::ok: break;
+    case ReadResult::eofAtStart: return FrameStatus::closed;
+    case ReadResult::eofInside: return FrameStatus::truncated;
+    case ReadResult::failed: return FrameStatus::ioError;
+  }
+  uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) |
+                    (uint32_t(header[2]) << 8) | uint32_t(header[3]);
+  if (length > kMaxFrameLength) return FrameStatus::tooLong;
+  payload.assign(length, '\0');
+  if (length == 0) return FrameStatus::ok;
+  switch (readExactly(fd, payload.data(), length)) {
+    case ReadResult::ok: return FrameStatus::ok;
+    case ReadResult::eofAtStart:
+    case ReadResult::eofInside: return FrameStatus::truncated;
+    case ReadResult::failed: return FrameStatus::ioError;
+  }
+  return FrameStatus::ioError;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+PlistRef encodeRequest(const Request& request) {
+  PlistArray present;
+  PlistArray absent;
+  for (size_t i = 0; i < request.arguments.size(); ++i) {
+    if (request.arguments[i])
+      present.push_back(request.arguments[i]);
+    else
+      absent.push_back(PlistValue::integer(static_cast<int64_t>(i)));
+  }
+  PlistDictionary dict;
+  dict["id"] = PlistValue::integer(request.id);
+  dict["request"] = PlistValue::string(request.name);
+  dict["arguments"] = PlistValue::array(std::move(present));
+  if (!absent.empty()) dict["absent"] = PlistValue::array(std::move(absent));
+  return PlistValue::dictionary(std::move(dict));
+}
+
+std::optional<Request> decodeRequest(const PlistRef& payload, std::string& why) {
+  if (!payload || !payload->asDictionary()) {
+    why = "payload is not a dictionary";
+    return std::nullopt;
+  }
+  Request request;
+  PlistRef id = payload->get("id");
+  if (!id || !id->asInteger()) {
+    why = "request has no integer id";
+    return std::nullopt;
+  }
+  request.id = *id->asInteger();
+  PlistRef name = payload->get("request");
+  if (!name || !name->asString()) {
+    why = "request has no name";
+    return std::nullopt;
+  }
+  request.name = *name->asString();
+  PlistRef arguments = payload->get("arguments");
+  if (!arguments || !arguments->asArray()) {
+    why = "request has no argument array";
+    return std::nullopt;
+  }
+  const PlistArray& present = *arguments->asArray();
+  std::set<size_t> absentIndexes;
+  if (PlistRef absent = payload->get("absent")) {
+    if (!absent->asArray()) {
+      why = "absent is not an array";
+      return std::nullopt;
+    }
+    const size_t total = present.size() + absent->asArray()->size();
+    for (const PlistRef& index : *absent->asArray()) {
+      if (!index || !index->asInteger() || *index->asInteger() < 0 ||
+          static_cast<uint64_t>(*index->asInteger()) >= total ||
+          !absentIndexes.insert(static_cast<size_t>(*index->asInteger())).second) {
+        why = "absent holds an invalid index";
+        return std::nullopt;
+      }
+    }
+  }
+  const size_t total = present.size() + absentIndexes.size();
+  size_t next = 0;
+  for (size_t i = 0; i < total; ++i) {
+    if (absentIndexes.count(i))
+      request.arguments.push_back(nullptr);
+    else
+      request.arguments.push_back(present[next++]);
+  }
+  return request;
+}
+
+PlistRef encodeError(const Error& error) {
+  PlistDictionary info;
+  // Extra entries first, so the well-known keys win on a clash.
+  for (const auto& [key, value] : error.userInfo.extra) info[key] = PlistValue::string(value);
+  if (error.userInfo.localizedDescription)
+    info["NSLocalizedDescription"] = PlistValue::string(*error.userInfo.localizedDescription);
+  if (error.userInfo.url) info["NSURL"] = PlistValue::string(*error.userInfo.url);
+  if (error.userInfo.underlying) info["NSUnderlyingError"] = encodeError(*error.userInfo.underlying);
+  PlistDictionary dict;
+  dict["domain"] = PlistValue::string(error.domain);
+  dict["code"] = PlistValue::integer(error.code);
+  dict["userInfo"] = PlistValue::dictionary(std::move(info));
+  return PlistValue::dictionary(std::move(dict));
+}
+
+namespace {
+
+ErrorRef decodeErrorAtDepth(const PlistRef& value, int depth) {
+  if (!value || !value->asDictionary() || depth > kMaxErrorDepth) return nullptr;
+  PlistRef domain = value->get("domain");
+  PlistRef code = value->get("code");
+  if (!domain || !domain->asString() || !code || !code->asInteger()) return nullptr;
+  UserInfo info;
+  if (PlistRef user = value->get("userInfo"); user && user->asDictionary()) {
+    for (const auto& [key, entry] : *user->asDictionary()) {
+      if (key == "NSLocalizedDescription" && entry->asString())
+        info.localizedDescription = *entry->asString();
+      else if (key == "NSURL" && entry->asString())
+        info.url = *entry->asString();
+      else if (key == "NSUnderlyingError")
+        info.underlying = decodeErrorAtDepth(entry, depth + 1);
+      else if (entry->asString())
+        info.extra.emplace_back(key, *entry->asString());
+    }
+  }
+  return makeError(*domain->asString(), *code->asInteger(), std::move(info));
+}
+
+}  // namespace
+
+ErrorRef decodeError(const PlistRef& value) { return decodeErrorAtDepth(value, 0); }
+
+PlistRef encodeReply(const Reply& reply) {
+  PlistDictionary dict;
+  dict["id"] = PlistValue::integer(reply.id);
+  dict["message"] = PlistValue::string(reply.message);
+  if (reply.error) dict["error"] = encodeError(*reply.error);
+  return PlistValue::dictionary(std::move(dict));
+}
+
+std::optional<Reply> decodeReply(const PlistRef& payload, std::string& why) {
+  if (!payload || !payload->asDictionary()) {
+    why = "reply is not a dictionary";
+    return std::nullopt;
+  }
+  PlistRef id = payload->get("id");
+  PlistRef message = payload->get("message");
+  if (!id || !id->asInteger() || !message || !message->asString()) {
+    why = "reply has no id or no message";
+    return std::nullopt;
+  }
+  Reply reply{*id->asInteger(), *message->asString(), nullptr};
+  if (PlistRef error = payload->get("error")) {
+    reply.error = decodeError(error);
+    if (!reply.error) {
+      why = "reply holds a malformed error";
+      return std::nullopt;
+    }
+  }
+  return reply;
+}
+
+}  // namespace ostrakel::remote

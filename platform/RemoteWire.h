@@ -1,0 +1,68 @@
+// The wire format of the remote interface: frames of a 4-byte big-endian
+// length followed by a binary property list, and the request and reply
+// dictionaries carried in them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/PropertyList.h"
+
+namespace ostrakel::remote {
+
+// A frame whose payload is larger than this is refused without being read.
+inline constexpr uint32_t kMaxFrameLength = 1u << 20;
+
+enum class FrameStatus {
+  ok,         // a whole frame was read
+  closed,     // the peer closed the connection cleanly between frames
+  truncated,  // the peer closed the connection in the middle of a frame
+  tooLong,    // the announced length exceeds kMaxFrameLength
+  ioError,    // the socket failed (errno kept in the reader's result)
+};
+
+const char* describe(FrameStatus status);
+
+// The 4-byte length prefix followed by the payload; none when the payload is
+// larger than kMaxFrameLength.
+std::optional<std::string> frameBytes(const std::string& payload);
+
+// Reads one frame from a blocking stream socket into `payload`.
+FrameStatus readFrame(int fd, std::string& payload);
+// Writes all of `bytes`; false when the peer has gone or the socket failed.
+// Never raises SIGPIPE.
+bool writeAll(int fd, const std::string& bytes);
+
+// One request as sent over the wire. `arguments` has one slot per argument of
+// the request (the reply callback excluded); an absent argument is nullptr.
+struct Request {
+  int64_t id = 0;
+  std::string name;
+  std::vector<PlistRef> arguments;
+};
+
+// Builds the request dictionary: present arguments in `arguments`, the indexes
+// of absent ones in `absent`.
+PlistRef encodeRequest(const Request& request);
+// Checks the shape of a request dictionary; on failure returns none and says
+// why in `why`.
+std::optional<Request> decodeRequest(const PlistRef& payload, std::string& why);
+
+struct Reply {
+  int64_t id = 0;
+  std::string message;
+  ErrorRef error;
+};
+
+PlistRef encodeReply(const Reply& reply);
+std::optional<Reply> decodeReply(const PlistRef& payload, std::string& why);
+
+// An error as the dictionary {domain, code, userInfo} and back.
+PlistRef encodeError(const Error& error);
+ErrorRef decodeError(const PlistRef& value);
+
+}  // namespace ostrakel::remote
