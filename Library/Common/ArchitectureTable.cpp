@@ -34,7 +34,9 @@ bool contains(const StringList& list, const std::string& item) {
 
 }  // namespace
 
-ArchitectureDefaults Tools4Ostrakel::defaults() {
+namespace {
+
+ArchitectureDefaults buildDefaults() {
   auto v = [](const char* text) { return SystemVersion::systemVersionWithString(std::string(text)); };
   ArchitectureDefaults d;
   d.LSMinimumSystemVersionByArchitecture = {
@@ -66,7 +68,38 @@ ArchitectureDefaults Tools4Ostrakel::defaults() {
   return d;
 }
 
-StringList Tools4Ostrakel::expectedPrograms() { return defaults().ExpectedPrograms; }
+// The table never changes, so it is built once; reading a bundle consults it
+// several times, and rebuilding it (parsing its versions, filling its maps)
+// each time was most of the cost of listing many bundles. Its versions are
+// immutable and may be shared.
+const ArchitectureDefaults& table() {
+  static const ArchitectureDefaults shared = buildDefaults();
+  return shared;
+}
+
+VersionsByArch copyOf(const VersionsByArch& versions) {
+  VersionsByArch copy;
+  for (const auto& [name, version] : versions) {
+    auto fresh = std::make_shared<SystemVersion>();
+    fresh->setMajor(version->major());
+    fresh->setMinor(version->minor());
+    fresh->setPatch(version->patch());
+    copy.emplace(name, std::move(fresh));
+  }
+  return copy;
+}
+
+}  // namespace
+
+// Every call still hands out its own, equal table, versions included.
+ArchitectureDefaults Tools4Ostrakel::defaults() {
+  ArchitectureDefaults d = table();
+  d.LSMinimumSystemVersionByArchitecture = copyOf(d.LSMinimumSystemVersionByArchitecture);
+  d.LSMaximumSystemVersionByArchitecture = copyOf(d.LSMaximumSystemVersionByArchitecture);
+  return d;
+}
+
+StringList Tools4Ostrakel::expectedPrograms() { return table().ExpectedPrograms; }
 
 int32_t Tools4Ostrakel::CPUTypeFrom(std::optional<int32_t> cputype, std::optional<int32_t> cpu64bitCapable,
                                     std::optional<int32_t> optional64bitops) {
@@ -114,9 +147,9 @@ int32_t Tools4Ostrakel::CPUForArch(const std::string& name) {
 }
 
 StringList Tools4Ostrakel::architectureNamesOfCPU(int32_t type) {
-  const auto table = defaults().ArchitectureNamesPriorityByArch;
-  auto found = table.find(archForCPU(type));
-  return found == table.end() ? StringList{} : found->second;
+  const auto& names = table().ArchitectureNamesPriorityByArch;
+  auto found = names.find(archForCPU(type));
+  return found == names.end() ? StringList{} : found->second;
 }
 
 StringList Tools4Ostrakel::architectureNamesFor(int32_t cpuType, const SystemVersion& running) {
@@ -147,43 +180,55 @@ const StringList& Tools4Ostrakel::archNames() {
 }
 
 SystemVersionRef Tools4Ostrakel::minimumSystemVersion() {
-  const VersionsByArch minimums = minimumSystemVersionsByArch();
+  const VersionsByArch& minimums = table().LSMinimumSystemVersionByArchitecture;
   auto found = minimums.find(arch());
   return found != minimums.end() ? found->second : SystemVersion::firstSystemVersion();
 }
 
 SystemVersionRef Tools4Ostrakel::maximumSystemVersion() {
-  const VersionsByArch maximums = maximumSystemVersionsByArch();
+  const VersionsByArch& maximums = table().LSMaximumSystemVersionByArchitecture;
   auto found = maximums.find(arch());
   return found != maximums.end() ? found->second : SystemVersion::lastSystemVersion();
 }
 
 VersionsByArch Tools4Ostrakel::minimumSystemVersionsByArch() {
-  return defaults().LSMinimumSystemVersionByArchitecture;
+  return table().LSMinimumSystemVersionByArchitecture;
 }
 
 VersionsByArch Tools4Ostrakel::maximumSystemVersionsByArch() {
-  return defaults().LSMaximumSystemVersionByArchitecture;
+  return table().LSMaximumSystemVersionByArchitecture;
 }
 
 StringList Tools4Ostrakel::architecturePriority() {
-  const auto table = defaults().ArchitecturePriorityByArch;
-  auto found = table.find(arch());
-  return found == table.end() ? StringList{} : found->second;
+  const auto& priorities = table().ArchitecturePriorityByArch;
+  auto found = priorities.find(arch());
+  return found == priorities.end() ? StringList{} : found->second;
 }
 
 std::map<std::string, StringList> Tools4Ostrakel::architecturePriorityByArchFor(const StringList& names) {
-  const auto table = defaults().ArchitecturePriorityByArch;
+  const auto& priorities = table().ArchitecturePriorityByArch;
+  // A runnable architecture's own identifiers are the ones its list leads
+  // with, up to its first universal entry. They are never excluded: the Intel
+  // lists fall back to PowerPC identifiers, and without this a PowerPC machine
+  // would lose "ppc" from its own list because the Intel ones are not runnable.
+  std::set<std::string> own;
+  for (const auto& [machine, identifiers] : priorities) {
+    if (!contains(names, machine)) continue;
+    for (const std::string& identifier : identifiers) {
+      if (containsUniversal(identifier)) break;
+      own.insert(identifier);
+    }
+  }
   // Identifiers of architectures this machine cannot run are excluded
   // everywhere, except the universal ones, which may still hold a runnable set.
   std::set<std::string> excluded;
-  for (const auto& [machine, identifiers] : table) {
+  for (const auto& [machine, identifiers] : priorities) {
     if (contains(names, machine)) continue;
     for (const std::string& identifier : identifiers)
-      if (!containsUniversal(identifier)) excluded.insert(identifier);
+      if (!containsUniversal(identifier) && !own.count(identifier)) excluded.insert(identifier);
   }
   std::map<std::string, StringList> result;
-  for (const auto& [machine, identifiers] : table) {
+  for (const auto& [machine, identifiers] : priorities) {
     if (!contains(names, machine)) continue;
     StringList& filtered = result[machine];
     for (const std::string& identifier : identifiers)

@@ -105,14 +105,22 @@ expect_service() {
   "$helper" "$@" >"$root/service-out" 2>"$root/service-err" &
   local pid=$!
   pids+=("$pid")
-  sleep 1.5
+  printf '%s' "$expected" >"$root/expected"
+  # Slow builds (sanitizers, a loaded machine) may take a while to echo.
+  local size
+  size=$(stat -c %s "$root/expected")
+  for _ in $(seq 300); do
+    (($(stat -c %s "$root/service-out") >= size)) && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  sleep 0.5
   if ! kill -0 "$pid" 2>/dev/null; then
     fail "$name: the service did not keep running"
   else
     kill "$pid"
     wait "$pid" 2>/dev/null
   fi
-  printf '%s' "$expected" >"$root/expected"
   if ! cmp -s "$root/expected" "$root/service-out"; then
     fail "$name: standard output differs"
     diff <(od -c "$root/expected") <(od -c "$root/service-out") | head -20 >&2

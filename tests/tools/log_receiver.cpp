@@ -1,6 +1,7 @@
 // Listens on a datagram socket standing for a system root's /dev/log and
-// appends every datagram received, one per line, to a file. Ends after a
-// quiet period or when terminated.
+// appends every datagram received, one per line, to a file. Ends once no
+// datagram came for the quiet period after the first one (or 60 s without
+// any), or when terminated.
 //   ostrakel-log-receiver SOCKET OUTPUT [QUIET_MS]
 #include <poll.h>
 #include <sys/socket.h>
@@ -33,9 +34,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   static char buffer[70000];
+  bool received = false;
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, quietMs) != 1) break;
+    if (::poll(&p, 1, received ? quietMs : 60000) != 1) break;
+    received = true;
     ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
     if (n < 0) break;
     std::fwrite(buffer, 1, static_cast<size_t>(n), out);

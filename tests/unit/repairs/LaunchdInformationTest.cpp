@@ -64,5 +64,18 @@ TEST_F(LaunchdInformationTest, NoDictionaryIsRefusedWithAnError) {
   EXPECT_FALSE(Tools4Ostrakel::copyLaunchdInformation(nullptr, nullptr));
 }
 
+TEST_F(LaunchdInformationTest, DictionaryThatCannotBeWrittenIsRefusedWithAnError) {
+  makeFile(kJobFile, "old");
+  PlistRef deep = PlistValue::string("bottom");
+  for (int i = 0; i < 200; ++i) deep = PlistValue::dictionary({{"Nested", deep}});
+  for (const PlistRef& value : {PlistValue::dictionary({{"Label", PlistRef()}}), deep}) {
+    ErrorRef error;
+    EXPECT_FALSE(Tools4Ostrakel::copyLaunchdInformation(value, &error));
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(error->code, 609);
+  }
+  EXPECT_EQ(readText(kJobFile), "old");
+}
+
 }  // namespace
 }  // namespace ostrakel::testing

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Library/Common/Errors.h"
+#include "platform/ProcessInfo.h"
+
+using namespace ostrakel;
+
+namespace {
+
+std::string libcText(int number) { return std::strerror(number); }
+
+}  // namespace
+
+TEST(ErrorCodeTable, OwnCodesAtTheEdgesOfEachRange) {
+  EXPECT_EQ(errorMessage4Ostrakel(0), "No error found");
+  EXPECT_EQ(errorMessage4Ostrakel(1), "Unknown error");
+  EXPECT_EQ(errorMessage4Ostrakel(10), "Invalid code signature");
+  EXPECT_EQ(errorMessage4Ostrakel(107), "Failed to remove .DefaultTeX soft link and .DefaultTeX directory");
+  EXPECT_EQ(errorMessage4Ostrakel(112), "Cannot activate the distribution");
+  EXPECT_EQ(errorMessage4Ostrakel(500), "Failed to update /usr/texbin");
+  EXPECT_EQ(errorMessage4Ostrakel(615), "Command failed");
+  EXPECT_EQ(errorMessage4Ostrakel(701),
+            "Failed to link /usr/texbin to ../Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin");
+  // The system's own spelling slips are part of its messages.
+  EXPECT_EQ(errorMessage4Ostrakel(704), "Failed to create directory at /Library/TeX/Ditributions/.DefaultTeX");
+  EXPECT_EQ(errorMessage4Ostrakel(710), "Failed to activate a distibution");
+  EXPECT_EQ(errorMessage4Ostrakel(712), "Bad version string");
+  EXPECT_EQ(errorMessage4Ostrakel(1000), "Too many errors");
+}
+
+TEST(ErrorCodeTable, AuthorizationStatusCodes) {
+  EXPECT_EQ(errorMessage4Ostrakel(-60001), "The authorization rights are invalid");
+  EXPECT_EQ(errorMessage4Ostrakel(-60006), "The authorization was cancelled by the user");
+  EXPECT_EQ(errorMessage4Ostrakel(-60011),
+            "The provided option flag(s) are invalid for this authorization operation");
+  EXPECT_EQ(errorMessage4Ostrakel(-60031), "The specified program could not be executed");
+  EXPECT_EQ(errorMessage4Ostrakel(-60033),
+            "The requested socket address is invalid (must be 0-1023 inclusive)");
+}
+
+TEST(ErrorCodeTable, PerUserMessagesCarryTheHomeFolder) {
+  const std::string home = processinfo::homeDirectory();
+  EXPECT_EQ(errorMessage4Ostrakel(703), "Failed to link " + home +
+                                            "/Library/TeX/Distributions/Programs/texbin to "
+                                            "../.DefaultTeX/Contents/Programs/texbin");
+  EXPECT_EQ(errorMessage4Ostrakel(705),
+            "Failed to create directory at " + home + "/Library/TeX/Ditributions/.DefaultTeX");
+}
+
+TEST(ErrorCodeTable, CodesWithoutEntryFallBackToTheCLibrary) {
+  EXPECT_EQ(errorMessage4Ostrakel(113), libcText(113));
+  EXPECT_EQ(errorMessage4Ostrakel(999), libcText(999));
+  EXPECT_EQ(errorMessage4Ostrakel(1001), libcText(1001));
+  EXPECT_EQ(errorMessage4Ostrakel(2), libcText(2));
+  EXPECT_EQ(errorMessage4Ostrakel(-50), libcText(-50));
+  // Between the two blocks of authorization codes.
+  EXPECT_EQ(errorMessage4Ostrakel(-60012), libcText(-60012));
+  EXPECT_EQ(errorMessage4Ostrakel(-60030), libcText(-60030));
+  EXPECT_EQ(errorMessage4Ostrakel(-60034), libcText(-60034));
+}
+
+TEST(ErrorCodeTable, CodesBeyond32BitsUseTheirLowBitsForTheFallbackOnly) {
+  const int64_t twoPlus32 = (int64_t{1} << 32) + 2;
+  EXPECT_EQ(errorMessage4Ostrakel(twoPlus32), libcText(2));
+  // Low bits equal to an own code do not select the own message.
+  EXPECT_EQ(errorMessage4Ostrakel((int64_t{1} << 32) + 712), libcText(712));
+  EXPECT_EQ(errorMessage4Ostrakel((int64_t{1} << 32) + 1000), libcText(1000));
+  EXPECT_EQ(errorMessage4Ostrakel(INT64_MIN), libcText(0));
+}
+
+TEST(ErrorHelpers, ErrorWithOstrakelCodeHoldsOnlyTheDescription) {
+  ErrorRef error = errorWithOstrakelCode(711);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain, "OstrakelErrorDomain");
+  EXPECT_EQ(error->code, 711);
+  EXPECT_EQ(error->userInfo.localizedDescription, "Bad distribution name");
+  EXPECT_FALSE(error->userInfo.url);
+  EXPECT_FALSE(error->userInfo.underlying);
+  EXPECT_TRUE(error->userInfo.extra.empty());
+}
+
+TEST(ErrorHelpers, TheDomainDoesNotChangeTheMessage) {
+  EXPECT_EQ(errorWithCode(kNSPOSIXErrorDomain, 1)->userInfo.localizedDescription, "Unknown error");
+  EXPECT_EQ(errorWithCode(kNSPOSIXErrorDomain, 10)->userInfo.localizedDescription, "Invalid code signature");
+  EXPECT_EQ(errorWithCode(kNSPOSIXErrorDomain, 0)->userInfo.localizedDescription, "No error found");
+  ErrorRef status = errorWithCode(kNSOSStatusErrorDomain, -50);
+  EXPECT_EQ(status->domain, "NSOSStatusErrorDomain");
+  EXPECT_EQ(status->userInfo.localizedDescription, libcText(-50));
+}
+
+TEST(ErrorHelpers, ErrorWithCodeKeepsCauseAndURL) {
+  ErrorRef cause = errorWithCode(kNSPOSIXErrorDomain, 13);
+  ErrorRef error = errorWithCode(kOstrakelErrorDomain, 701, cause, "file:///usr/texbin");
+  EXPECT_EQ(error->userInfo.underlying, cause);
+  EXPECT_EQ(error->userInfo.url, "file:///usr/texbin");
+  EXPECT_EQ(error->userInfo.localizedDescription, errorMessage4Ostrakel(701));
+}
+
+TEST(ErrorHelpers, UntranslatedTextsComeBackUnchanged) {
+  EXPECT_EQ(localizedString4Ostrakel("No such distribution: %@"), "No such distribution: %@");
+  EXPECT_EQ(localizedString4Ostrakel(""), "");
+  EXPECT_EQ(localizedErrorMessage4Ostrakel(109), "No active distribution");
+}
