@@ -196,3 +196,32 @@ TEST_F(ListenerTest, APeerWhoseExecutableCannotBeReadIsRejected) {
   ::close(fd);
   listener->invalidate();
 }
+
+TEST_F(ListenerTest, AnExportedObjectThatRaisesLosesOnlyItsConnection) {
+  struct Raising : RemoteObject {
+    bool deliverRequest(const remote::Request& request, RemoteReplyBlock reply, std::string&) override {
+      if (request.id == 1) throw std::runtime_error("broken");
+      reply("fine", nullptr);
+      return true;
+    }
+  };
+  helper->listener()->invalidate();
+  Listener listener(kServiceName);
+  listener.setDelegate([](Connection& connection) {
+    connection.setExportedObject(std::make_shared<Raising>());
+    connection.resume();
+    return true;
+  });
+  ASSERT_TRUE(listener.resume());
+  int broken = connect();
+  send(broken, {1, "anything", {}});
+  EXPECT_FALSE(awaitReply(broken));
+  ::close(broken);
+  int fine = connect();
+  send(fine, {2, "anything", {}});
+  std::optional<remote::Reply> reply = awaitReply(fine);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->message, "fine");
+  ::close(fine);
+  listener.invalidate();
+}
