@@ -100,22 +100,25 @@ public:
     if (count > (trailer - tableOffset_) / offsetSize_) return false;
     objectCount_ = count;
 
-    std::vector<std::pair<uint64_t, int>> stack{{top, 1}};
+    std::vector<Visit> stack{{top, 1, false}};
     size_t visits = 0;
     while (!stack.empty()) {
-      auto [object, depth] = stack.back();
+      auto [object, depth, isKey] = stack.back();
       stack.pop_back();
       if (++visits > kMaxExpandedObjects) return false;
       uint64_t offset = readUInt(tableOffset_ + object * offsetSize_, offsetSize_);
       if (offset < 8 || offset >= tableOffset_) return false;
+      if (isKey && !keyWithoutNul(offset)) return false;
       uint64_t refStart = 0, refCount = 0;
       if (!containerRefs(offset, &refStart, &refCount)) return false;
       if (refCount == 0) continue;
       if (depth > kMaxDepth) return false;
+      // A dictionary's references list its keys first, then its values.
+      const bool dictionary = (static_cast<unsigned char>(b_[offset]) >> 4) == 0xD;
       for (uint64_t r = 0; r < refCount; ++r) {
         uint64_t child = readUInt(refStart + r * refSize_, refSize_);
         if (child >= objectCount_) return false;
-        stack.emplace_back(child, depth + 1);
+        stack.push_back({child, depth + 1, dictionary && r < refCount / 2});
         if (stack.size() > kMaxExpandedObjects) return false;
       }
     }
@@ -123,7 +126,41 @@ public:
   }
 
 private:
+  struct Visit {
+    uint64_t object;
+    int depth;
+    bool isKey;
+  };
+
   static bool validWidth(unsigned w) { return w == 1 || w == 2 || w == 4 || w == 8; }
+
+  // The library aborts the whole process (an assertion) when it hands out a
+  // dictionary key holding a NUL character, so such keys are refused here,
+  // before it ever sees them. Keys of other kinds are left to the library.
+  bool keyWithoutNul(uint64_t offset) const {
+    unsigned char marker = static_cast<unsigned char>(b_[offset]);
+    unsigned type = marker >> 4;
+    if (type != 0x5 && type != 0x6) return true;
+    uint64_t n = marker & 0x0F;
+    uint64_t pos = offset + 1;
+    if (n == 0x0F) {
+      if (pos >= tableOffset_) return false;
+      unsigned char intMarker = static_cast<unsigned char>(b_[pos]);
+      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
+      unsigned width = 1u << (intMarker & 0x0F);
+      if (pos + 1 + width > tableOffset_) return false;
+      n = readUInt(pos + 1, width);
+      pos += 1 + width;
+    }
+    const uint64_t unit = type == 0x6 ? 2 : 1;
+    if (n > (tableOffset_ - pos) / unit) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+      bool zero = true;
+      for (uint64_t k = 0; k < unit; ++k) zero = zero && b_[pos + i * unit + k] == 0;
+      if (zero) return false;
+    }
+    return true;
+  }
 
   uint64_t readUInt(uint64_t at, unsigned width) const {
     uint64_t value = 0;

@@ -5,7 +5,8 @@ packages=(
   build-essential cmake pkg-config git python3 bc
   libplist-dev libicu-dev libsystemd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  dbus dbus-daemon polkitd pkexec gettext
+  dbus dbus-daemon dbus-bin polkitd pkexec gettext
+  passwd util-linux dpkg-dev
   clang libclang-rt-14-dev
 )
 missing=()

@@ -15,7 +15,7 @@ targets=()
 for source in "$here"/bench/fuzz/Fuzz*.cpp; do
   name=$(basename "$source" .cpp)
   name=fuzz-$(sed -E 's/^Fuzz//; s/([a-z])([A-Z])/\1-\2/g' <<<"$name" | tr 'A-Z' 'a-z')
-  cmake --build "$build" --target help | grep -q " $name\$" && targets+=("$name")
+  cmake --build "$build" --target help | grep " $name\$" >/dev/null && targets+=("$name")
 done
 ((${#targets[@]})) || { echo "fuzz: no target can be built yet"; exit 0; }
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
