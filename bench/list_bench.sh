@@ -3,6 +3,10 @@
 # and prints the cost per bundle. Every listing reads every bundle (twice for
 # the root folder), so the cost should grow linearly.
 # Usage: bench/list_bench.sh [BUILD_DIR]   (default: build)
+# Figures are meaningful for an optimised build, for example:
+#   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DOSTRAKEL_TESTS=OFF
+#   cmake --build build-release --target brennick.Helper
+#   bench/list_bench.sh build-release
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${OSTRAKEL_BUILD:-$here/build}}
