@@ -88,6 +88,8 @@ public:
   static BridgeArray getBridgesAtPath(const std::string& folder, ErrorSlot slot);
   static BridgeArray getActualBridgesOrReturnError(ErrorSlot slot);
   static std::vector<SortDescriptor> sortDescriptors();
+  // The bridges in the order of sortDescriptors (stable; undated bridges last).
+  static BridgeArray sortedBridges(BridgeArray bridges);
   static bool areBridgesOK();
   static bool fixBridgesOrReturnError(ErrorSlot slot);
 

@@ -1,5 +1,6 @@
 // One accepted connection: peer credentials, the serving thread and replies.
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@ namespace ostrakel {
 namespace {
 
 std::atomic<int> gActiveConnections{0};
+constexpr time_t kSendTimeoutSeconds = 10;
 
 std::vector<gid_t> peerGroups(int fd) {
   std::vector<gid_t> groups(64);
@@ -43,6 +45,10 @@ std::shared_ptr<Connection> Connection::fromSocket(int fd) {
     ::close(fd);
     return nullptr;
   }
+  // A peer that stops reading must not hold up the thread that answers it
+  // (for deferred replies, the main queue): a blocked send gives up.
+  timeval sendTimeout{kSendTimeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
   remote::PeerCredentials peer{credentials.pid, credentials.uid, credentials.gid, peerGroups(fd)};
   return std::shared_ptr<Connection>(new Connection(fd, std::move(peer)));
 }
@@ -121,8 +127,11 @@ bool Connection::sendReply(const remote::Reply& reply) {
     return false;
   }
   std::lock_guard<std::mutex> lock(writeMutex_);
-  // A peer that has gone simply misses its reply.
-  return remote::writeAll(fd_, *frame);
+  // A peer that has gone simply misses its reply. A reply cut short (the
+  // peer stopped reading) would garble the stream, so the connection ends.
+  if (remote::writeAll(fd_, *frame)) return true;
+  invalidate();
+  return false;
 }
 
 }  // namespace ostrakel

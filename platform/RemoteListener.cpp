@@ -57,7 +57,10 @@ std::string Listener::socketPathForService(const std::string& serviceName) {
   return "/var/run/" + serviceName + ".socket";
 }
 
-void Listener::setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
+void Listener::setDelegate(Delegate delegate) {
+  std::lock_guard<std::mutex> lock(delegateMutex_);
+  delegate_ = std::move(delegate);
+}
 
 bool Listener::bindSocket() {
   const std::string path = socketPathForService(serviceName_);
@@ -145,9 +148,14 @@ void Listener::acceptLoop() {
       continue;
     }
     std::shared_ptr<Connection> connection = Connection::fromSocket(fd);
-    if (!connection || !delegate_) continue;
+    Delegate delegate;
+    {
+      std::lock_guard<std::mutex> lock(delegateMutex_);
+      delegate = delegate_;
+    }
+    if (!connection || !delegate) continue;
     try {
-      delegate_(*connection);  // an accepted connection keeps itself alive
+      delegate(*connection);  // an accepted connection keeps itself alive
     } catch (const std::exception& exception) {
       Logger4Ostrakel::logWithLevel(3, "Listener: accepting a connection failed: %s", {exception.what()});
     }

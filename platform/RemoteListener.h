@@ -97,6 +97,7 @@ private:
   bool bindSocket();
 
   std::string serviceName_;
+  std::mutex delegateMutex_;
   Delegate delegate_;
   int listenFd_ = -1;
   int wakeFds_[2] = {-1, -1};

@@ -2,7 +2,7 @@
 # Installs what building, testing and running Ostrakel needs on Debian (as root).
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git python3 bc
   libplist-dev libicu-dev libsystemd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   dbus dbus-daemon dbus-bin polkitd pkexec gettext

@@ -179,10 +179,12 @@ ArchitectureArray readBinarySets(const std::string& programsPath, const std::wea
     if (known == probed.end()) {
       ProgramFolder result;
       for (const std::string& program : programs) {
-        std::string executable = fm.resolveSymlinks(path::appendComponent(folder, program));
-        if (!fm.isExecutableFile(executable)) continue;
+        // The test follows links by itself; the links are resolved only for
+        // the program found, whose real folder tells binary sets apart.
+        const std::string candidate = path::appendComponent(folder, program);
+        if (!fm.isExecutableFile(candidate)) continue;
         result.found = true;
-        result.folder = path::deleteLastComponent(executable);
+        result.folder = path::deleteLastComponent(fm.resolveSymlinks(candidate));
         break;
       }
       known = probed.emplace(folder, result).first;

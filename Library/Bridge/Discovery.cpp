@@ -52,7 +52,9 @@ int compareByKey(const Bridge4Ostrakel& a, const Bridge4Ostrakel& b, const SortD
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-void sortBridges(BridgeArray& bridges) {
+}  // namespace
+
+BridgeArray Tools4Ostrakel::sortedBridges(BridgeArray bridges) {
   const std::vector<SortDescriptor> keys = Tools4Ostrakel::sortDescriptors();
   std::stable_sort(bridges.begin(), bridges.end(), [&](const BridgeRef& a, const BridgeRef& b) {
     for (const SortDescriptor& key : keys) {
@@ -64,9 +66,8 @@ void sortBridges(BridgeArray& bridges) {
     }
     return false;
   });
+  return bridges;
 }
-
-}  // namespace
 
 std::vector<SortDescriptor> Tools4Ostrakel::sortDescriptors() {
   return {{"modificationDate", false},
@@ -106,8 +107,7 @@ BridgeArray Tools4Ostrakel::getActualBridgesOrReturnError(ErrorSlot slot) {
     }
   }
   storeFirstError(slot, first);
-  sortBridges(bridges);
-  return bridges;
+  return sortedBridges(std::move(bridges));
 }
 
 bool Tools4Ostrakel::areBridgesOK() {

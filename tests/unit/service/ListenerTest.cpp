@@ -165,17 +165,17 @@ TEST_F(ListenerTest, APeerWhoseExecutableCannotBeReadIsRejected) {
   auto listener = std::make_shared<Listener>(kServiceName);
   std::atomic<int> decisions{0};
   std::atomic<bool> accepted{true};
-  pid_t child = -1;
+  std::atomic<pid_t> peer{-1};
   listener->setDelegate([&](Connection& connection) {
     int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(connection.processIdentifier(), child);
+    peer = connection.processIdentifier();
+    ::waitpid(connection.processIdentifier(), &status, 0);
     accepted = helper->shouldAcceptNewConnection(connection);
     ++decisions;
     return accepted.load();
   });
   ASSERT_TRUE(listener->resume());
-  child = ::fork();
+  pid_t child = ::fork();
   if (child == 0) {
     std::string why;
     remote::connectToSocket(socketPath, why);
@@ -185,6 +185,7 @@ TEST_F(ListenerTest, APeerWhoseExecutableCannotBeReadIsRejected) {
   while (decisions == 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(decisions, 1);
+  EXPECT_EQ(peer, child);
   EXPECT_FALSE(accepted);
 
   // The next peer is served as usual.
