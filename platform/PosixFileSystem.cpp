@@ -387,7 +387,9 @@ std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::strin
 }
 
 std::optional<std::string> PosixFileSystem::readFile(const std::string& path, ErrorSlot slot) {
-  FD fd(openInRoot(path, O_RDONLY, true));
+  // Non-blocking open: a FIFO (or a device) where a file is expected must not
+  // hang the reader; anything but a regular file is refused just below.
+  FD fd(openInRoot(path, O_RDONLY | O_NONBLOCK, true));
   if (!fd.ok()) {
     fail(slot, path);
     return std::nullopt;

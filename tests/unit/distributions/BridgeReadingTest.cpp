@@ -3,6 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <future>
+
 #include "Layout.h"
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "platform/PropertyList.h"
@@ -260,6 +266,22 @@ TEST(InfoPlist, HostileFilesNeverStopTheReading) {
   std::filesystem::remove(root.host(path + "/Contents/Info.plist"));
   root.dir(path + "/Contents/Info.plist");
   EXPECT_NE(Bridge4Ostrakel::initWithContentsOfURL(FileURL{path}, nullptr), nullptr);
+}
+
+TEST(InfoPlist, AFifoInPlaceOfTheFileDoesNotHangTheReading) {
+  TempRoot root;
+  const std::string path = root.bundle(kLTD, "Fifo");
+  const std::string fifo = root.host(path + "/Contents/Info.plist");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  auto reading = std::async(std::launch::async, [&] {
+    return Bridge4Ostrakel::initWithContentsOfURL(FileURL{path}, nullptr) != nullptr;
+  });
+  if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "reading blocked on the FIFO";
+    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // releases the blocked reader
+    if (writer >= 0) close(writer);
+  }
+  EXPECT_TRUE(reading.get());
 }
 
 TEST(InfoPlist, BinaryFormIsRead) {
