@@ -35,5 +35,6 @@ done
 leftovers=$(find "$ltd" -name '.*.ostrakel-*' | wc -l)
 echo "activations sent: $sent, kills: $kills (of them mid-batch: $interrupted), temporary links left: $leftovers"
 ((interrupted > 0)) || fail "no kill landed while activations were running"
+check_sanitizers
 ((failures)) && exit 1
 echo "PASS"

@@ -19,6 +19,7 @@ echo "load: $out"
 kill -0 "$service_pid" 2>/dev/null || fail "the service died under load"
 "$load" --socket "$socket" --clients 1 --requests 3 --mix version >/dev/null || fail "the service no longer answers"
 check_chain "after the load"
+check_sanitizers
 
 if ((failures)); then
   tail -20 "$root/service.err" >&2

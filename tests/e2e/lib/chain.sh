@@ -42,6 +42,15 @@ start_service() {
   return 1
 }
 
+# A sanitizer report from the service fails the test even though the service
+# itself is ended by a signal and never gets to exit with the sanitizer's code.
+check_sanitizers() {
+  if grep -q "Sanitizer" "$root/service.err" 2>/dev/null; then
+    fail "the service reported a sanitizer finding"
+    grep -A30 "Sanitizer" "$root/service.err" | head -60 >&2
+  fi
+}
+
 # Every bundle's own texbin link names one of its binary folders, and
 # .DefaultTeX/Contents names the Contents folder of a real bundle, so that
 # /usr/texbin leads to executable programs. $1 says when the check is made.
