@@ -39,12 +39,56 @@ int removeOne(const char* path, const struct stat*, int, struct FTW*) {
   return 0;
 }
 
+// Every change below is made from a folder opened without following any
+// symbolic link, and nothing is created over an existing item: the links the
+// input makes may point anywhere on the host, and writing through one of them
+// would change files outside the private root.
+int openParent(const std::string& path, std::string* name) {
+  if (path.compare(0, hostRoot.size() + 1, hostRoot + "/") != 0) return -1;
+  const std::string rel = path.substr(hostRoot.size() + 1);
+  int dir = open(hostRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  size_t start = 0;
+  while (dir >= 0) {
+    size_t slash = rel.find('/', start);
+    if (slash == std::string::npos) {
+      *name = rel.substr(start);
+      return dir;
+    }
+    int next = openat(dir, rel.substr(start, slash - start).c_str(),
+                      O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(dir);
+    dir = next;
+    start = slash + 1;
+  }
+  return -1;
+}
+
 void writeFile(const std::string& path, const std::string& bytes, mode_t mode) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  std::string name;
+  int dir = openParent(path, &name);
+  if (dir < 0) return;
+  int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  close(dir);
   if (fd < 0) return;
   (void)!write(fd, bytes.data(), bytes.size());
+  fchmod(fd, mode);
   close(fd);
-  chmod(path.c_str(), mode);
+}
+
+void makeFolder(const std::string& path) {
+  std::string name;
+  int dir = openParent(path, &name);
+  if (dir < 0) return;
+  mkdirat(dir, name.c_str(), 0755);
+  close(dir);
+}
+
+void makeLink(const std::string& text, const std::string& path) {
+  std::string name;
+  int dir = openParent(path, &name);
+  if (dir < 0) return;
+  (void)!symlinkat(text.c_str(), dir, name.c_str());
+  close(dir);
 }
 
 std::string pick(FuzzedDataProvider& in, std::initializer_list<const char*> choices) {
@@ -67,15 +111,15 @@ std::string entryName(FuzzedDataProvider& in) {
 }
 
 void makeProgramFolder(FuzzedDataProvider& in, const std::string& folder) {
-  mkdir(folder.c_str(), 0755);
+  makeFolder(folder);
   int count = in.ConsumeIntegralInRange<int>(0, 3);
   for (int i = 0; i < count; ++i) {
     std::string program = folder + "/" + pick(in, {"tex", "pdftex", "etex", "xetex", "luatex", "pdfetex", "bibtex"});
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
       case 0: writeFile(program, "#!/bin/sh\n", 0755); break;
       case 1: writeFile(program, "#!/bin/sh\n", 0644); break;
-      case 2: mkdir(program.c_str(), 0755); break;
-      default: (void)!symlink(pick(in, {"../x86_64/tex", "/bin/sh", "tex", "missing"}).c_str(), program.c_str());
+      case 2: makeFolder(program); break;
+      default: makeLink(pick(in, {"../x86_64/tex", "/bin/sh", "tex", "missing"}), program);
     }
   }
 }
@@ -85,13 +129,13 @@ void buildProgramsEntry(FuzzedDataProvider& in, const std::string& programs) {
   switch (in.ConsumeIntegralInRange<int>(0, 5)) {
     case 0: makeProgramFolder(in, path); break;
     case 1: writeFile(path, "#!/bin/sh\n", in.ConsumeBool() ? 0755 : 0644); break;
-    case 2: mkdir(path.c_str(), 0755); break;
+    case 2: makeFolder(path); break;
     default: {
       std::string text = in.ConsumeBool() ? pick(in, {"x86_64", "i386", "..", ".", "/", "x86_64-darwin",
                                                       "../../../../..", "/Library/TeX/Distributions",
                                                       "/bin", "texbin", "missing"})
                                           : in.ConsumeRandomLengthString(32);
-      if (!text.empty() && text.find('\0') == std::string::npos) (void)!symlink(text.c_str(), path.c_str());
+      if (!text.empty() && text.find('\0') == std::string::npos) makeLink(text, path);
     }
   }
 }
@@ -110,23 +154,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nftw((hostRoot + "/Library").c_str(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
   std::string folder = hostRoot + kDistributions;
   for (const char* part : {"/Library", "/Library/TeX", "/Library/TeX/Distributions", "/Library/TeX/Distributions/.DefaultTeX"})
-    mkdir((hostRoot + part).c_str(), 0755);
+    makeFolder((hostRoot + part));
 
   std::string name = in.ConsumeBool() ? pick(in, {"Sample TeX 2015", "2015", "2015(External)", "(External)",
                                                   "12(a)(b)", "2015 basic"})
                                       : safeName(in);
   name += pick(in, {".velmar", ".velmar", ".velmar", ".VELMAR", ".velmarx", ""});
   const std::string bundle = folder + "/" + name;
-  mkdir(bundle.c_str(), 0755);
+  makeFolder(bundle);
   const std::string contents = bundle + "/Contents";
-  mkdir(contents.c_str(), 0755);
+  makeFolder(contents);
   const std::string programs = contents + "/Programs";
   switch (in.ConsumeIntegralInRange<int>(0, 5)) {
     case 0: break;                                       // no Programs folder
     case 1: writeFile(programs, "", 0644); break;        // a file in its place
-    case 2: (void)!symlink("/Library/TeX", programs.c_str()); break;
+    case 2: makeLink("/Library/TeX", programs); break;
     default: {
-      mkdir(programs.c_str(), 0755);
+      makeFolder(programs);
       int entries = in.ConsumeIntegralInRange<int>(0, 6);
       for (int i = 0; i < entries; ++i) buildProgramsEntry(in, programs);
     }
@@ -134,8 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string info = contents + "/Info.plist";
   switch (in.ConsumeIntegralInRange<int>(0, 7)) {
     case 0: break;
-    case 1: mkdir(info.c_str(), 0755); break;
-    case 2: (void)!symlink("Info.plist", info.c_str()); break;
+    case 1: makeFolder(info); break;
+    case 2: makeLink("Info.plist", info); break;
     default: writeFile(info, in.ConsumeRemainingBytesAsString(), 0644);
   }
 
