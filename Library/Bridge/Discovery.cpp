@@ -1,6 +1,8 @@
 // Finding the bridges of every mounted volume, their order, and the check and
 // repair of each bridge's own Contents/Programs/texbin link.
 #include <algorithm>
+#include <set>
+#include <tuple>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -15,9 +17,11 @@ namespace ostrakel {
 
 namespace {
 
-bool sameParsedNames(const Bridge4Ostrakel& a, const Bridge4Ostrakel& b) {
-  return a.headerName() == b.headerName() && a.numberName() == b.numberName() &&
-         a.trailerName() == b.trailerName() && a.volumeName() == b.volumeName();
+// The four parsed names that make two bridges copies of each other.
+using ParsedNamesKey = std::tuple<std::string, std::string, std::string, std::string>;
+
+ParsedNamesKey parsedNamesKey(const Bridge4Ostrakel& bridge) {
+  return {bridge.headerName(), bridge.numberName(), bridge.trailerName(), bridge.volumeName()};
 }
 
 std::string lowercase(const std::string& text) {
@@ -35,20 +39,29 @@ std::string lowercasedField(const Bridge4Ostrakel& bridge, const std::string& ke
   return lowercase(bridge.displayName());
 }
 
+// A bridge with the values its sort keys compare, taken once before sorting
+// rather than at every comparison.
+struct SortEntry {
+  BridgeRef bridge;
+  std::optional<PlistDate> date;
+  std::vector<std::string> texts;  // one per key; unused for the date key
+};
+
 // -1, 0 or 1 for one sort key, in ascending sense. A bridge whose bundle has
 // no date sorts after every dated one, whatever the direction.
-int compareByKey(const Bridge4Ostrakel& a, const Bridge4Ostrakel& b, const SortDescriptor& key,
+int compareByKey(const SortEntry& a, const SortEntry& b, size_t index, const SortDescriptor& key,
                  bool* undatedDecides) {
   *undatedDecides = false;
   if (key.keyPath == "modificationDate") {
-    std::optional<PlistDate> da = a.modificationDate(), db = b.modificationDate();
+    const std::optional<PlistDate>& da = a.date;
+    const std::optional<PlistDate>& db = b.date;
     if (!da || !db) {
       *undatedDecides = da.has_value() != db.has_value();
       return da ? -1 : (db ? 1 : 0);
     }
     return da->secondsSince1970 < db->secondsSince1970 ? -1 : (da->secondsSince1970 > db->secondsSince1970 ? 1 : 0);
   }
-  int order = lowercasedField(a, key.keyPath).compare(lowercasedField(b, key.keyPath));
+  int order = a.texts[index].compare(b.texts[index]);
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
@@ -56,17 +69,28 @@ int compareByKey(const Bridge4Ostrakel& a, const Bridge4Ostrakel& b, const SortD
 
 BridgeArray Tools4Ostrakel::sortedBridges(BridgeArray bridges) {
   const std::vector<SortDescriptor> keys = Tools4Ostrakel::sortDescriptors();
-  std::stable_sort(bridges.begin(), bridges.end(), [&](const BridgeRef& a, const BridgeRef& b) {
-    for (const SortDescriptor& key : keys) {
+  std::vector<SortEntry> entries;
+  entries.reserve(bridges.size());
+  for (BridgeRef& bridge : bridges) {
+    SortEntry entry{bridge, bridge->modificationDate(), {}};
+    for (const SortDescriptor& key : keys)
+      entry.texts.push_back(key.keyPath == "modificationDate" ? std::string() : lowercasedField(*bridge, key.keyPath));
+    entries.push_back(std::move(entry));
+  }
+  std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+    for (size_t i = 0; i < keys.size(); ++i) {
       bool undatedDecides = false;
-      int order = compareByKey(*a, *b, key, &undatedDecides);
+      int order = compareByKey(a, b, i, keys[i], &undatedDecides);
       if (order == 0) continue;
-      if (!undatedDecides && !key.ascending) order = -order;
+      if (!undatedDecides && !keys[i].ascending) order = -order;
       return order < 0;
     }
     return false;
   });
-  return bridges;
+  BridgeArray sorted;
+  sorted.reserve(entries.size());
+  for (SortEntry& entry : entries) sorted.push_back(std::move(entry.bridge));
+  return sorted;
 }
 
 std::vector<SortDescriptor> Tools4Ostrakel::sortDescriptors() {
@@ -98,12 +122,13 @@ BridgeArray Tools4Ostrakel::getActualBridgesOrReturnError(ErrorSlot slot) {
   if (!bridges.empty()) first.reset();
 
   // Every volume, the root one included: a copy of a bridge already listed
-  // (equal parsed names, wherever it lies) is left out.
+  // (equal parsed names, wherever it lies) is left out. The names listed so
+  // far are kept in a set, so the check costs no pass over the whole list.
+  std::set<ParsedNamesKey> listed;
+  for (const BridgeRef& bridge : bridges) listed.insert(parsedNamesKey(*bridge));
   for (const std::string& volume : fileManager().mountedVolumes()) {
     for (const BridgeRef& bridge : getBridgesAtPath(path::appendComponent(volume, LTD_Path()), slotIfEmpty(&first))) {
-      bool copy = std::any_of(bridges.begin(), bridges.end(),
-                              [&](const BridgeRef& listed) { return sameParsedNames(*listed, *bridge); });
-      if (!copy) bridges.push_back(bridge);
+      if (listed.insert(parsedNamesKey(*bridge)).second) bridges.push_back(bridge);
     }
   }
   storeFirstError(slot, first);
