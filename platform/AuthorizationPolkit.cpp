@@ -1,11 +1,11 @@
 // The rights check: polkit's CheckAuthorization on the system bus for the
 // requesting process, with user interaction allowed.
-#include <systemd/sd-bus.h>
 
 #include <cstring>
 #include <mutex>
 
 #include "platform/Authorization.h"
+#include "platform/SystemdBus.h"
 
 namespace ostrakel::authorization {
 
@@ -19,35 +19,37 @@ std::mutex gCheckerMutex;
 RightsChecker gChecker;
 
 int32_t askPolkit(const Reference& reference, const std::string& rightName, const std::string& prompt) {
+  const systemdbus::Functions* sd = systemdbus::functions();
+  if (!sd) return kInternal;
   sd_bus* bus = nullptr;
-  if (sd_bus_open_system(&bus) < 0) return kInternal;
+  if (sd->open_system(&bus) < 0) return kInternal;
   sd_bus_message* call = nullptr;
   sd_bus_message* reply = nullptr;
   sd_bus_error error = SD_BUS_ERROR_NULL;
   int32_t status = kInternal;
-  int r = sd_bus_message_new_method_call(bus, &call, "org.freedesktop.PolicyKit1",
+  int r = sd->message_new_method_call(bus, &call, "org.freedesktop.PolicyKit1",
                                          "/org/freedesktop/PolicyKit1/Authority",
                                          "org.freedesktop.PolicyKit1.Authority", "CheckAuthorization");
   if (r >= 0)
-    r = sd_bus_message_append(call, "(sa{sv})", "unix-process", 3, "pid", "u",
+    r = sd->message_append(call, "(sa{sv})", "unix-process", 3, "pid", "u",
                               static_cast<uint32_t>(reference.pid), "start-time", "t", reference.startTime,
                               "uid", "i", static_cast<int32_t>(reference.uid));
   if (r >= 0)
-    r = sd_bus_message_append(call, "sa{ss}us", rightName.c_str(), 2, "polkit.message", prompt.c_str(),
+    r = sd->message_append(call, "sa{ss}us", rightName.c_str(), 2, "polkit.message", prompt.c_str(),
                               "polkit.gettext_domain", "brennick.Helper", kAllowUserInteraction, "");
-  if (r >= 0) r = sd_bus_call(bus, call, kCheckTimeoutMicroseconds, &error, &reply);
+  if (r >= 0) r = sd->call(bus, call, kCheckTimeoutMicroseconds, &error, &reply);
   if (r < 0) {
-    if (sd_bus_error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled")) status = kCanceled;
+    if (sd->error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled")) status = kCanceled;
   } else {
     int authorized = 0, challenge = 0;
     bool dismissed = false;
-    r = sd_bus_message_enter_container(reply, 'r', "bba{ss}");
-    if (r >= 0) r = sd_bus_message_read(reply, "bb", &authorized, &challenge);
-    if (r >= 0) r = sd_bus_message_enter_container(reply, 'a', "{ss}");
+    r = sd->message_enter_container(reply, 'r', "bba{ss}");
+    if (r >= 0) r = sd->message_read(reply, "bb", &authorized, &challenge);
+    if (r >= 0) r = sd->message_enter_container(reply, 'a', "{ss}");
     while (r > 0) {
       const char* key = nullptr;
       const char* value = nullptr;
-      r = sd_bus_message_read(reply, "{ss}", &key, &value);
+      r = sd->message_read(reply, "{ss}", &key, &value);
       if (r > 0 && std::strcmp(key, "polkit.dismissed") == 0) dismissed = true;
     }
     if (r >= 0) {
@@ -61,10 +63,10 @@ int32_t askPolkit(const Reference& reference, const std::string& rightName, cons
         status = kDenied;
     }
   }
-  sd_bus_error_free(&error);
-  sd_bus_message_unref(reply);
-  sd_bus_message_unref(call);
-  sd_bus_flush_close_unref(bus);
+  sd->error_free(&error);
+  sd->message_unref(reply);
+  sd->message_unref(call);
+  sd->flush_close_unref(bus);
   return status;
 }
 

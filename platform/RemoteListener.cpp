@@ -1,13 +1,13 @@
 // The listener: the service socket (bound here or passed by the service
 // manager) and the thread that accepts connections on it.
 #include "platform/RemoteListener.h"
+#include "platform/SocketActivation.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -93,9 +93,9 @@ bool Listener::resume() {
   if (thread_.joinable()) return true;
   if (listenFd_ < 0) {
     // A socket passed by the service manager comes first.
-    int passed = sd_listen_fds(1);
-    if (passed >= 1 && sd_is_socket_unix(SD_LISTEN_FDS_START, SOCK_STREAM, 1, nullptr, 0) > 0) {
-      listenFd_ = SD_LISTEN_FDS_START;
+    int passed = socketactivation::passedListeningSocket();
+    if (passed >= 0) {
+      listenFd_ = passed;
       ::fcntl(listenFd_, F_SETFD, FD_CLOEXEC);
     } else if (!bindSocket()) {
       return false;
