@@ -73,9 +73,14 @@ std::string machine() {
     std::lock_guard lock(overrideMutex());
     if (machineOverride()) return *machineOverride();
   }
-  utsname names{};
-  if (::uname(&names) != 0) return {};
-  return names.machine;
+  // The machine a process runs on cannot change under it: uname(2) is asked
+  // once, and every later reading of the processor values (the model reads
+  // them again at each use) is answered from that.
+  static const std::string running = [] {
+    utsname names{};
+    return ::uname(&names) == 0 ? std::string(names.machine) : std::string();
+  }();
+  return running;
 }
 
 void setMachineOverride(std::optional<std::string> machine) {
