@@ -163,16 +163,57 @@ std::optional<Request> decodeRequest(const PlistRef& payload, std::string& why) 
   return request;
 }
 
+namespace {
+
+// Reply texts travel as property-list strings, which must be valid UTF-8
+// without NUL bytes. A text that is not (a version value or a name given as
+// raw bytes) is sent with each offending byte replaced by U+FFFD rather than
+// leaving its request without an answer.
+std::string wireText(const std::string& text) {
+  static const char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 4;
+    bool valid = c != 0 && extra < 4;
+    uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+    for (size_t k = 1; valid && k <= extra; ++k) {
+      if (i + k >= text.size()) {
+        valid = false;
+        break;
+      }
+      unsigned char d = static_cast<unsigned char>(text[i + k]);
+      valid = (d & 0xC0) == 0x80;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (valid && extra > 0 && (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+      valid = false;
+    if (valid) {
+      out.append(text, i, extra + 1);
+      i += extra + 1;
+    } else {
+      out += kReplacement;
+      i += 1;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 PlistRef encodeError(const Error& error) {
   PlistDictionary info;
   // Extra entries first, so the well-known keys win on a clash.
-  for (const auto& [key, value] : error.userInfo.extra) info[key] = PlistValue::string(value);
+  for (const auto& [key, value] : error.userInfo.extra) info[wireText(key)] = PlistValue::string(wireText(value));
   if (error.userInfo.localizedDescription)
-    info["NSLocalizedDescription"] = PlistValue::string(*error.userInfo.localizedDescription);
-  if (error.userInfo.url) info["NSURL"] = PlistValue::string(*error.userInfo.url);
+    info["NSLocalizedDescription"] = PlistValue::string(wireText(*error.userInfo.localizedDescription));
+  if (error.userInfo.url) info["NSURL"] = PlistValue::string(wireText(*error.userInfo.url));
   if (error.userInfo.underlying) info["NSUnderlyingError"] = encodeError(*error.userInfo.underlying);
   PlistDictionary dict;
-  dict["domain"] = PlistValue::string(error.domain);
+  dict["domain"] = PlistValue::string(wireText(error.domain));
   dict["code"] = PlistValue::integer(error.code);
   dict["userInfo"] = PlistValue::dictionary(std::move(info));
   return PlistValue::dictionary(std::move(dict));
@@ -208,7 +249,7 @@ ErrorRef decodeError(const PlistRef& value) { return decodeErrorAtDepth(value, 0
 PlistRef encodeReply(const Reply& reply) {
   PlistDictionary dict;
   dict["id"] = PlistValue::integer(reply.id);
-  dict["message"] = PlistValue::string(reply.message);
+  dict["message"] = PlistValue::string(wireText(reply.message));
   if (reply.error) dict["error"] = encodeError(*reply.error);
   return PlistValue::dictionary(std::move(dict));
 }

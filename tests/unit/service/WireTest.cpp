@@ -179,3 +179,29 @@ TEST(ReplyShape, RefusesRepliesWithoutIdOrWithBrokenErrors) {
                                                    {"error", PlistValue::string("oops")}}),
                            why));
 }
+
+namespace {
+
+// A reply must always be encodable: text that a property list cannot carry
+// (invalid UTF-8, NUL) reaches the client with replacement characters, while
+// valid multi-byte text passes unchanged.
+TEST(ReplyShape, TextThatIsNotUtf8StillMakesAReply) {
+  UserInfo info;
+  info.localizedDescription = std::string("bad \xff\xfe tail");
+  info.extra.emplace_back("NSFilePath", std::string("/x/\xc3(\0y", 7));
+  Reply reply{9, std::string("\xe9t\xc3\xa9 \xf0\x9f\x98\x80 \xed\xa0\x80 \xc3", 15),
+              makeError("NSPOSIXErrorDomain", 2, info)};
+  std::optional<std::string> bytes = plist::toBinary(*encodeReply(reply));
+  ASSERT_TRUE(bytes);
+  std::string why;
+  std::optional<Reply> decoded = decodeReply(plist::parse(*bytes), why);
+  ASSERT_TRUE(decoded) << why;
+  const std::string r = "\xef\xbf\xbd";
+  EXPECT_EQ(decoded->message, r + "t\xc3\xa9 \xf0\x9f\x98\x80 " + r + r + r + " " + r);
+  ASSERT_TRUE(decoded->error);
+  EXPECT_EQ(decoded->error->userInfo.localizedDescription, "bad " + r + r + " tail");
+  ASSERT_EQ(decoded->error->userInfo.extra.size(), 1u);
+  EXPECT_EQ(decoded->error->userInfo.extra[0].second, "/x/" + r + "(" + r + "y");
+}
+
+}  // namespace
