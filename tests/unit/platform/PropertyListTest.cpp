@@ -15,7 +15,7 @@ namespace {
 
 PlistRef sample() {
   return PlistValue::dictionary({
-      {"name", PlistValue::string("TeX Live 2024 \xC3\xA9t\xC3\xA9 100%")},
+      {"name", PlistValue::string("Sample TeX 2024 \xC3\xA9t\xC3\xA9 100%")},
       {"count", PlistValue::integer(42)},
       {"negative", PlistValue::integer(-5)},
       {"smallest", PlistValue::integer(INT64_MIN)},
