@@ -119,10 +119,16 @@ std::optional<Invocation> parseInvocation(const std::vector<std::string>& args, 
   } else if (verb == "activate") {
     if (!expect(2)) return std::nullopt;
     request.name = kActivateBridge;
-    if (rest[0] == "--no-url")
+    if (rest[0] == "--no-url") {
       request.arguments.push_back(nullptr);
-    else
+    } else if (rest[0].empty() || rest[0][0] != '/') {
+      // The service reads the bundle at this path inside its own root; a
+      // relative path names nothing there.
+      why = "BUNDLE_PATH must be an absolute path as the service sees it: " + rest[0];
+      return std::nullopt;
+    } else {
       request.arguments.push_back(PlistValue::string(FileURL{rest[0]}.absoluteString()));
+    }
     request.arguments.push_back(PlistValue::string(rest[1]));
   } else {
     why = "unknown request " + verb;

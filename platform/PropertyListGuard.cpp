@@ -132,7 +132,9 @@ private:
     bool isKey;
   };
 
-  static bool validWidth(unsigned w) { return w == 1 || w == 2 || w == 4 || w == 8; }
+  // Offsets and references take 1 to 8 bytes; writers use 3 bytes too once a
+  // file outgrows 64 KiB.
+  static bool validWidth(unsigned w) { return w >= 1 && w <= 8; }
 
   // The library aborts the whole process (an assertion) when it hands out a
   // dictionary key holding a NUL character, so such keys are refused here,

@@ -39,10 +39,16 @@ expect "reset" 0 "Reset done" -- reset
 [[ -e "$root/usr/texbin" || -L "$root/usr/texbin" ]] && fail "reset left /usr/texbin"
 expect "reset again" 0 "Reset: skipped" -- reset
 
+# A request larger than 64 KiB (its frame's offsets take three bytes) is
+# answered like any other.
+long_name=$(head -c 70000 /dev/zero | tr '\0' a)
+expect "long manager name" 1 "Fix velmarmgr FAILED (NO authData)" "error: " -- --no-auth fix-velmarmgr "$long_name"
+
 # The client's own errors: nothing was asked.
 expect "no request" 2 "" "no request given" --
 expect "unknown request" 2 "" "unknown request" -- frobnicate
 expect "missing argument" 2 "" "takes 2 argument" -- activate x86_64
+expect "relative bundle path" 2 "" "must be an absolute path" -- activate relative.velmar x86_64
 expect "odd hex" 2 "" "hexadecimal" -- --auth-hex abc version
 expect "unreadable plist" 2 "" "cannot read" -- copy-launchd-information "$root/tmp/none.plist"
 expect "no service" 2 "" "no service" -- --socket "$root/tmp/nothing.socket" version

@@ -80,6 +80,22 @@ TEST(PropertyList, RoundTripsThroughXMLAndBinary) {
   EXPECT_FALSE(*PlistValue::array({PlistValue::integer(1)}) == *PlistValue::array({}));
 }
 
+// Past 64 KiB a binary list's offsets take three bytes each; such lists are
+// as valid as small ones and must read back.
+TEST(PropertyList, LargeBinaryListsReadBack) {
+  for (size_t length : {65000u, 70000u, 300000u}) {
+    PlistDictionary dictionary;
+    dictionary["name"] = PlistValue::string(std::string(length, 'a'));
+    dictionary["list"] = PlistValue::array({PlistValue::integer(1), PlistValue::string("b")});
+    PlistRef value = PlistValue::dictionary(dictionary);
+    std::optional<std::string> bytes = plist::toBinary(*value);
+    ASSERT_TRUE(bytes) << length;
+    PlistRef back = plist::parse(*bytes);
+    ASSERT_TRUE(back) << length;
+    EXPECT_TRUE(*back == *value) << length;
+  }
+}
+
 TEST(PropertyList, DatesCountFromTheUnixEpoch) {
   // 2001-01-01T00:00:00Z is 978307200 seconds after the Unix epoch.
   std::string xml = "<plist version=\"1.0\"><dict><key>d</key><date>2001-01-01T00:00:00Z</date>"
