@@ -143,17 +143,8 @@ private:
     unsigned char marker = static_cast<unsigned char>(b_[offset]);
     unsigned type = marker >> 4;
     if (type != 0x5 && type != 0x6) return true;
-    uint64_t n = marker & 0x0F;
-    uint64_t pos = offset + 1;
-    if (n == 0x0F) {
-      if (pos >= tableOffset_) return false;
-      unsigned char intMarker = static_cast<unsigned char>(b_[pos]);
-      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
-      unsigned width = 1u << (intMarker & 0x0F);
-      if (pos + 1 + width > tableOffset_) return false;
-      n = readUInt(pos + 1, width);
-      pos += 1 + width;
-    }
+    uint64_t n = 0, pos = 0;
+    if (!objectLength(offset, &n, &pos)) return false;
     const uint64_t unit = type == 0x6 ? 2 : 1;
     if (n > (tableOffset_ - pos) / unit) return false;
     for (uint64_t i = 0; i < n; ++i) {
@@ -161,6 +152,24 @@ private:
       for (uint64_t k = 0; k < unit; ++k) zero = zero && b_[pos + i * unit + k] == 0;
       if (zero) return false;
     }
+    return true;
+  }
+
+  // The element count of the object at `offset` (low nibble of its marker,
+  // or the integer object that follows when the nibble is 0xF) and where its
+  // contents start. False when that runs past the object area.
+  bool objectLength(uint64_t offset, uint64_t* n, uint64_t* pos) const {
+    unsigned char marker = static_cast<unsigned char>(b_[offset]);
+    *n = marker & 0x0F;
+    *pos = offset + 1;
+    if (*n != 0x0F) return true;
+    if (*pos >= tableOffset_) return false;
+    unsigned char intMarker = static_cast<unsigned char>(b_[*pos]);
+    if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
+    unsigned width = 1u << (intMarker & 0x0F);
+    if (*pos + 1 + width > tableOffset_) return false;
+    *n = readUInt(*pos + 1, width);
+    *pos += 1 + width;
     return true;
   }
 
@@ -178,17 +187,8 @@ private:
     unsigned type = marker >> 4;
     bool isDictionary = type == 0xD;
     if (type != 0xA && type != 0xB && type != 0xC && !isDictionary) return true;
-    uint64_t n = marker & 0x0F;
-    uint64_t pos = offset + 1;
-    if (n == 0x0F) {
-      if (pos >= tableOffset_) return false;
-      unsigned char intMarker = static_cast<unsigned char>(b_[pos]);
-      if ((intMarker >> 4) != 0x1 || (intMarker & 0x0F) > 3) return false;
-      unsigned width = 1u << (intMarker & 0x0F);
-      if (pos + 1 + width > tableOffset_) return false;
-      n = readUInt(pos + 1, width);
-      pos += 1 + width;
-    }
+    uint64_t n = 0, pos = 0;
+    if (!objectLength(offset, &n, &pos)) return false;
     uint64_t refs = isDictionary ? n * 2 : n;
     if (n > b_.size() || refs > (tableOffset_ - pos) / refSize_) return false;
     *start = pos;
