@@ -4,6 +4,7 @@
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
+#include "platform/RefusalLog.h"
 #include "platform/RemoteListener.h"
 #include "platform/RemotePeer.h"
 
@@ -12,11 +13,17 @@ namespace ostrakel {
 bool Helper4Ostrakel::shouldAcceptNewConnection(Connection& connection) {
   Logger4Ostrakel::logWithLevel(6, std::string("incoming connection..."));
   int errorNumber = 0;
-  std::optional<std::string> path = remote::executablePathOfProcess(connection.processIdentifier(), errorNumber);
+  // The peer as captured at accept: a process that has exited (ESRCH) is
+  // refused even if its pid already names another one.
+  std::optional<std::string> path = remote::executablePathOfPeer(connection.peer(), errorNumber);
   if (!path) {
     UserInfo info;
     info.localizedDescription = localizedErrorMessage4Ostrakel(errorNumber);
-    Logger4Ostrakel::logError(makeError(kNSPOSIXErrorDomain, errorNumber, std::move(info)));
+    std::string summary;
+    if (refusallog::admit(connection.peer().uid, summary)) {
+      if (!summary.empty()) Logger4Ostrakel::logWithLevel(3, summary);
+      Logger4Ostrakel::logError(makeError(kNSPOSIXErrorDomain, errorNumber, std::move(info)));
+    }
     return false;
   }
   Logger4Ostrakel::logWithLevel(7, "remotePath:%@", {*path});

@@ -39,9 +39,11 @@ std::optional<std::string> makeExternalForm();
 // The layout alone: magic, fields, reserved bytes; no check of the process.
 std::optional<Reference> parseExternalForm(const std::string& bytes);
 
-// Turns an external form back into a reference. It holds only when the named
-// process is alive with that start time and is the peer of the request the
-// calling thread serves (remote::currentPeer()); otherwise kInvalidRef.
+// Turns an external form back into a reference. It holds only when it names
+// exactly the peer identity captured when the connection of the request the
+// calling thread serves was accepted (remote::currentPeer(): pid, uid, start
+// time) and that process is still alive; otherwise kInvalidRef. The reference
+// is that captured identity.
 int32_t createFromExternalForm(const std::string& bytes, std::shared_ptr<Reference>& reference);
 
 // Asks whether the process of `reference` holds the right `rightName`; the

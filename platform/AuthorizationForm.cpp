@@ -27,25 +27,7 @@ uint64_t getBigEndian(const std::string& in, size_t offset, int bytes) {
 
 }  // namespace
 
-std::optional<uint64_t> processStartTime(pid_t pid) {
-  if (pid <= 0) return std::nullopt;
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  // The command name may hold spaces and parentheses: fields start after the last ')'.
-  size_t close = text.rfind(')');
-  if (close == std::string::npos) return std::nullopt;
-  std::istringstream fields(text.substr(close + 1));
-  std::string field;
-  // Field 3 (the state) is the first after the name; field 22 is the 20th.
-  for (int index = 3; index <= 22; ++index) {
-    if (!(fields >> field)) return std::nullopt;
-  }
-  try {
-    return std::stoull(field);
-  } catch (...) {
-    return std::nullopt;
-  }
-}
+std::optional<uint64_t> processStartTime(pid_t pid) { return remote::processStartTime(pid); }
 
 std::string externalForm(const Reference& reference) {
   std::string out(kMagic, sizeof kMagic);
@@ -81,13 +63,15 @@ int32_t createFromExternalForm(const std::string& bytes, std::shared_ptr<Referen
   reference.reset();
   std::optional<Reference> parsed = parseExternalForm(bytes);
   if (!parsed) return kInvalidRef;
-  // Only the process that carried the request may lend its identity, and
-  // only while it is the same process (a reused pid has another start time).
+  // Only the process that opened the connection may lend its identity, as it
+  // was captured when the connection was accepted, and only while that very
+  // process is alive: a peer that handed its socket on and exited cannot
+  // borrow the identity of whoever holds its pid next.
   const remote::PeerCredentials* peer = remote::currentPeer();
-  if (!peer || peer->pid != parsed->pid || peer->uid != parsed->uid) return kInvalidRef;
-  std::optional<uint64_t> start = processStartTime(parsed->pid);
-  if (!start || *start != parsed->startTime) return kInvalidRef;
-  reference = std::make_shared<Reference>(*parsed);
+  if (!peer || !peer->startTime || peer->pid != parsed->pid || peer->uid != parsed->uid ||
+      *peer->startTime != parsed->startTime || !remote::peerProcessAlive(*peer))
+    return kInvalidRef;
+  reference = std::make_shared<Reference>(Reference{peer->pid, peer->uid, *peer->startTime});
   return kSuccess;
 }
 

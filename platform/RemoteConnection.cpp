@@ -1,137 +1,345 @@
 // One accepted connection: peer credentials, the serving thread and replies.
+//
+// The connection's own thread does all the socket work: it reads requests as
+// they arrive and delivers whole frames one at a time, and it writes the
+// replies that other threads (the main queue among them) have queued. No
+// other thread ever waits on the peer.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <map>
 
 #include "Library/Common/Logger4Ostrakel.h"
+#include "platform/RefusalLog.h"
 #include "platform/RemoteListener.h"
 
 namespace ostrakel {
 
 namespace {
 
-std::atomic<int> gActiveConnections{0};
-constexpr time_t kSendTimeoutSeconds = 10;
+using Clock = std::chrono::steady_clock;
 
-std::vector<gid_t> peerGroups(int fd) {
-  std::vector<gid_t> groups(64);
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    socklen_t length = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &length) == 0) {
-      groups.resize(length / sizeof(gid_t));
-      return groups;
+// Connection slots, per user; root's apart from everybody else's.
+struct Slots {
+  std::mutex mutex;
+  std::map<uid_t, int> perUser;
+  int others = 0;
+  int root = 0;
+};
+
+Slots& slots() {
+  static Slots instance;
+  return instance;
+}
+
+bool takeSlot(uid_t uid) {
+  Slots& s = slots();
+  std::lock_guard lock(s.mutex);
+  if (uid == 0) {
+    if (s.root >= kMaxConnections) return false;
+    ++s.root;
+  } else {
+    int& mine = s.perUser[uid];
+    if (mine >= kMaxConnectionsPerUser || s.others >= kMaxConnections) {
+      if (mine == 0) s.perUser.erase(uid);
+      return false;
     }
-    if (errno != ERANGE) break;
-    // The kernel reports the size it needs.
-    groups.resize(length / sizeof(gid_t) + 1);
+    ++mine;
+    ++s.others;
   }
-  return {};  // unknown: the peer then counts with its primary group only
+  return true;
+}
+
+void releaseSlot(uid_t uid) {
+  Slots& s = slots();
+  std::lock_guard lock(s.mutex);
+  if (uid == 0) {
+    --s.root;
+    return;
+  }
+  --s.others;
+  auto it = s.perUser.find(uid);
+  if (it != s.perUser.end() && --it->second <= 0) s.perUser.erase(it);
 }
 
 }  // namespace
 
-int activeConnectionCount() { return gActiveConnections.load(); }
+int activeConnectionCount() {
+  Slots& s = slots();
+  std::lock_guard lock(s.mutex);
+  return s.root + s.others;
+}
 
-Connection::Connection(int fd, remote::PeerCredentials peer) : fd_(fd), peer_(std::move(peer)) {}
+void logRefusal(uid_t uid, int32_t level, std::string_view format, std::initializer_list<FmtArg> args) {
+  std::string summary;
+  if (!refusallog::admit(uid, summary)) return;
+  if (!summary.empty()) Logger4Ostrakel::logWithLevel(level, summary);
+  Logger4Ostrakel::logWithLevel(level, format, args);
+}
 
-Connection::~Connection() { ::close(fd_); }
+// Stands for one delivered request until it is answered; a request whose
+// reply callback is dropped unanswered still counts as done.
+struct Connection::Ticket {
+  std::shared_ptr<Connection> connection;
+  std::atomic<bool> answered{false};
+  explicit Ticket(std::shared_ptr<Connection> c) : connection(std::move(c)) {}
+  ~Ticket() {
+    if (!answered.exchange(true)) connection->answered();
+  }
+};
+
+Connection::Connection(int fd, int wakeFd, remote::PeerCredentials peer)
+    : fd_(fd), wakeFd_(wakeFd), peer_(std::move(peer)) {}
+
+Connection::~Connection() {
+  releaseSlot(peer_.uid);
+  ::close(fd_);
+  ::close(wakeFd_);
+}
 
 std::shared_ptr<Connection> Connection::fromSocket(int fd) {
-  struct ucred credentials {};
-  socklen_t length = sizeof credentials;
-  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
+  std::optional<remote::PeerCredentials> peer = remote::capturePeer(fd);
+  if (!peer) {
     ::close(fd);
     return nullptr;
   }
-  // A peer that stops reading must not hold up the thread that answers it
-  // (for deferred replies, the main queue): a blocked send gives up.
-  timeval sendTimeout{kSendTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-  remote::PeerCredentials peer{credentials.pid, credentials.uid, credentials.gid, peerGroups(fd)};
-  return std::shared_ptr<Connection>(new Connection(fd, std::move(peer)));
+  if (!takeSlot(peer->uid)) {
+    logRefusal(peer->uid, 3, "Listener: too many connections of user %d, one refused",
+               {static_cast<int64_t>(peer->uid)});
+    ::close(fd);
+    return nullptr;
+  }
+  int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd < 0) {
+    releaseSlot(peer->uid);
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return std::shared_ptr<Connection>(new Connection(fd, wakeFd, std::move(*peer)));
 }
 
 void Connection::setExportedObject(std::shared_ptr<RemoteObject> object) { exported_ = std::move(object); }
 
 void Connection::resume() {
   if (!exported_ || resumed_.exchange(true)) return;
-  ++gActiveConnections;
-  std::thread([self = shared_from_this()] {
-    self->serve();
-    --gActiveConnections;
-  }).detach();
+  std::thread([self = shared_from_this()] { self->serve(); }).detach();
 }
 
-void Connection::invalidate() { ::shutdown(fd_, SHUT_RDWR); }
+void Connection::invalidate() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;  // the serving thread drops what is still queued
+  }
+  ::shutdown(fd_, SHUT_RDWR);
+  wake();
+}
+
+void Connection::wake() {
+  uint64_t one = 1;
+  while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void Connection::refuse(const std::string& why) {
+  logRefusal(peer_.uid, 3, "Connection of process %d closed: %@", {static_cast<int>(peer_.pid), why});
+}
 
 void Connection::serve() {
-  const int pid = static_cast<int>(peer_.pid);
+  remote::FrameReader frames;
+  bool reading = true;
+  std::optional<Clock::time_point> deadline;
   for (;;) {
-    std::string payload;
-    remote::FrameStatus status = remote::readFrame(fd_, payload);
-    if (status == remote::FrameStatus::closed) break;
-    if (status != remote::FrameStatus::ok) {
-      Logger4Ostrakel::logWithLevel(3, "Connection of process %d closed: %s",
-                                    {pid, remote::describe(status)});
-      break;
-    }
-    PlistRef value = plist::parse(payload);
-    if (!value) {
-      Logger4Ostrakel::logWithLevel(3, "Connection of process %d closed: payload is not a property list",
-                                    {pid});
-      break;
-    }
-    std::string why;
-    std::optional<remote::Request> request = remote::decodeRequest(value, why);
-    if (!request) {
-      Logger4Ostrakel::logWithLevel(3, "Connection of process %d closed: %@", {pid, why});
-      break;
-    }
-    bool delivered = false;
+    bool pendingOut, overflowed;
+    int outstanding;
     {
-      remote::CurrentPeerScope scope(peer_);
-      try {
-        delivered = exported_->deliverRequest(*request, replySender(request->id), why);
-      } catch (const std::exception& exception) {
-        why = std::string("exception: ") + exception.what();
-      } catch (...) {
-        why = "unknown exception";
+      std::lock_guard lock(mutex_);
+      if (closed_) break;
+      pendingOut = !outbox_.empty();
+      overflowed = overflowed_;
+      outstanding = outstanding_;
+    }
+    if (overflowed) {
+      refuse("more than " + std::to_string(kMaxUnsentReplyBytes) + " bytes of replies unsent");
+      break;
+    }
+    // After the peer's last request: deliver every reply still due, then close.
+    if (!reading && !pendingOut && outstanding == 0) break;
+    const bool wantRead = reading && outstanding < kMaxOutstandingRequests;
+    // Only a frame that has begun, and is being read, runs against the clock.
+    if (!wantRead || !frames.started()) deadline.reset();
+    else if (!deadline) deadline = Clock::now() + std::chrono::seconds(kFrameDeadlineSeconds);
+    int timeout = -1;
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      timeout = static_cast<int>(std::max<long long>(0, left));
+    }
+    pollfd fds[2] = {{fd_, static_cast<short>((wantRead ? POLLIN : 0) | (pendingOut ? POLLOUT : 0)), 0},
+                     {wakeFd_, POLLIN, 0}};
+    int ready = ::poll(fds, 2, timeout);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (ready == 0) {
+      refuse("frame not complete " + std::to_string(kFrameDeadlineSeconds) + " s after its first byte");
+      break;
+    }
+    if (fds[1].revents & POLLIN) {
+      uint64_t count;
+      while (::read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
       }
     }
-    if (!delivered) {
-      Logger4Ostrakel::logWithLevel(3, "Connection of process %d closed: refused request %@: %@",
-                                    {pid, request->name, why});
-      break;
+    if (pendingOut && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)) && !flushReplies()) break;
+    if (wantRead && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
+      if (!readAndDeliver(frames, reading)) break;
+    } else if (!wantRead && !pendingOut && (fds[0].revents & (POLLERR | POLLHUP))) {
+      break;  // the peer has gone both ways: nobody is left to answer
     }
   }
   invalidate();
+  std::lock_guard lock(mutex_);
+  outbox_.clear();
+  unsentBytes_ = 0;
+}
+
+bool Connection::readAndDeliver(remote::FrameReader& frames, bool& reading) {
+  char buffer[16 * 1024];
+  ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+  if (n < 0) {
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return true;
+    if (errno == ECONNRESET) return false;  // the peer went away; not a fault of ours
+    refuse(remote::describe(remote::FrameStatus::ioError));
+    return false;
+  }
+  if (n == 0) {
+    if (frames.started()) {
+      refuse(remote::describe(remote::FrameStatus::truncated));
+      return false;
+    }
+    // A half-close: no more requests, but every reply still goes out.
+    reading = false;
+    ::shutdown(fd_, SHUT_RD);
+    return true;
+  }
+  frames.append(buffer, static_cast<size_t>(n));
+  for (;;) {
+    std::string payload;
+    switch (frames.next(payload)) {
+      case remote::FrameReader::Next::needMore: return true;
+      case remote::FrameReader::Next::tooLong: refuse(remote::describe(remote::FrameStatus::tooLong)); return false;
+      case remote::FrameReader::Next::frame:
+        if (!deliver(payload)) return false;
+        break;
+    }
+    std::lock_guard lock(mutex_);
+    if (closed_ || overflowed_) return true;  // the loop closes
+    if (outstanding_ >= kMaxOutstandingRequests) return true;  // the rest waits in the buffer
+  }
+}
+
+bool Connection::deliver(const std::string& payload) {
+  PlistRef value = plist::parse(payload);
+  if (!value) {
+    refuse("payload is not a property list");
+    return false;
+  }
+  std::string why;
+  std::optional<remote::Request> request = remote::decodeRequest(value, why);
+  if (!request) {
+    refuse(why);
+    return false;
+  }
+  bool delivered = false;
+  {
+    remote::CurrentPeerScope scope(peer_);
+    try {
+      delivered = exported_->deliverRequest(*request, replySender(request->id), why);
+    } catch (const std::exception& exception) {
+      why = std::string("exception: ") + exception.what();
+    } catch (...) {
+      why = "unknown exception";
+    }
+  }
+  if (!delivered) {
+    logRefusal(peer_.uid, 3, "Connection of process %d closed: refused request %@: %@",
+               {static_cast<int>(peer_.pid), request->name, why});
+    return false;
+  }
+  return true;
 }
 
 RemoteReplyBlock Connection::replySender(int64_t id) {
-  auto sent = std::make_shared<std::atomic<bool>>(false);
-  return [self = shared_from_this(), id, sent](const std::string& message, const ErrorRef& error) {
-    if (sent->exchange(true)) return;  // one request, one answer
-    self->sendReply(remote::Reply{id, message, error});
+  {
+    std::lock_guard lock(mutex_);
+    ++outstanding_;
+  }
+  auto ticket = std::make_shared<Ticket>(shared_from_this());
+  return [ticket, id](const std::string& message, const ErrorRef& error) {
+    if (ticket->answered.exchange(true)) return;  // one request, one answer
+    ticket->connection->queueReply(remote::Reply{id, message, error});
   };
 }
 
-bool Connection::sendReply(const remote::Reply& reply) {
+void Connection::answered() {
+  {
+    std::lock_guard lock(mutex_);
+    --outstanding_;
+  }
+  wake();
+}
+
+void Connection::queueReply(const remote::Reply& reply) {
   PlistRef value = remote::encodeReply(reply);
   std::optional<std::string> payload = plist::toBinary(*value);
   std::optional<std::string> frame = payload ? remote::frameBytes(*payload) : std::nullopt;
   if (!frame) {
     Logger4Ostrakel::logWithLevel(3, "Reply %li to process %d could not be encoded",
                                   {reply.id, static_cast<int>(peer_.pid)});
-    return false;
   }
-  std::lock_guard<std::mutex> lock(writeMutex_);
-  // A peer that has gone simply misses its reply. A reply cut short (the
-  // peer stopped reading) would garble the stream, so the connection ends.
-  if (remote::writeAll(fd_, *frame)) return true;
-  invalidate();
-  return false;
+  {
+    std::lock_guard lock(mutex_);
+    --outstanding_;
+    if (frame && !closed_) {
+      unsentBytes_ += frame->size();
+      outbox_.push_back(std::move(*frame));
+      if (unsentBytes_ > kMaxUnsentReplyBytes) overflowed_ = true;
+    }
+  }
+  wake();
+}
+
+bool Connection::flushReplies() {
+  std::unique_lock lock(mutex_);
+  while (!outbox_.empty()) {
+    // The bytes stay in the queue while they are written: only this thread
+    // removes them, so the lock need not be held during the call.
+    const std::string& front = outbox_.front();
+    const char* data = front.data() + sentOfFirst_;
+    const size_t length = front.size() - sentOfFirst_;
+    lock.unlock();
+    ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const int error = errno;
+    lock.lock();
+    if (n < 0) {
+      if (error == EINTR) continue;
+      // A peer that has gone simply misses its replies.
+      return error == EAGAIN || error == EWOULDBLOCK;
+    }
+    if (closed_ || outbox_.empty()) return false;
+    sentOfFirst_ += static_cast<size_t>(n);
+    unsentBytes_ -= static_cast<size_t>(n);
+    if (sentOfFirst_ == outbox_.front().size()) {
+      outbox_.pop_front();
+      sentOfFirst_ = 0;
+    }
+  }
+  return true;
 }
 
 }  // namespace ostrakel

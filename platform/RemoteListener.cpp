@@ -2,6 +2,7 @@
 // manager) and the thread that accepts connections on it.
 #include "platform/RemoteListener.h"
 #include "platform/SocketActivation.h"
+#include "platform/RefusalLog.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -129,7 +130,9 @@ void Listener::invalidate() {
 void Listener::acceptLoop() {
   for (;;) {
     pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    // Once a second, say how many refusal lines were held back.
+    for (const std::string& line : refusallog::takeSummaries()) Logger4Ostrakel::logWithLevel(3, line);
+    if (::poll(fds, 2, 1000) < 0) {
       if (errno == EINTR) continue;
       Logger4Ostrakel::logWithLevel(3, "Listener: poll failed: %s", {std::strerror(errno)});
       return;
@@ -140,11 +143,6 @@ void Listener::acceptLoop() {
     if (fd < 0) {
       // Out of descriptors: give the running connections a moment to finish.
       if (errno == EMFILE || errno == ENFILE || errno == ENOMEM || errno == ENOBUFS) ::usleep(50 * 1000);
-      continue;
-    }
-    if (activeConnectionCount() >= kMaxConnections) {
-      Logger4Ostrakel::logWithLevel(3, std::string("Listener: too many connections, one refused"));
-      ::close(fd);
       continue;
     }
     std::shared_ptr<Connection> connection = Connection::fromSocket(fd);

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
+#include <initializer_list>
+#include <string_view>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/Format.h"
 #include "platform/RemotePeer.h"
 #include "platform/RemoteWire.h"
 
@@ -31,8 +35,9 @@ public:
 
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
-  // Takes ownership of a connected stream socket and reads its peer's
-  // credentials; none when the socket has no peer credentials.
+  // Takes ownership of a connected stream socket and captures its peer's
+  // credentials and process identity; none when the socket has no peer
+  // credentials or the peer's user already holds all the connections it may.
   static std::shared_ptr<Connection> fromSocket(int fd);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -44,28 +49,59 @@ public:
   void setExportedObject(std::shared_ptr<RemoteObject> object);
   // Starts delivering requests on the connection's own thread.
   void resume();
-  // Stops reading; replies still pending go nowhere.
+  // Stops reading and writing; replies still pending go nowhere.
   void invalidate();
 
-  // The reply callback for request `id`: usable from any thread, sends at most
-  // once, and does nothing when the peer has gone.
+  // The reply callback for request `id`: usable from any thread, answers at
+  // most once and never waits for the peer: the reply is queued and the
+  // connection's own thread writes it. Nothing happens when the peer has gone.
   RemoteReplyBlock replySender(int64_t id);
 
 private:
-  Connection(int fd, remote::PeerCredentials peer);
+  struct Ticket;
+  Connection(int fd, int wakeFd, remote::PeerCredentials peer);
   void serve();
-  bool sendReply(const remote::Reply& reply);
+  // Reads what arrived and delivers the whole frames; false to close.
+  bool readAndDeliver(remote::FrameReader& frames, bool& reading);
+  bool deliver(const std::string& payload);
+  // Writes queued replies until the socket would block; false when the peer
+  // has gone.
+  bool flushReplies();
+  void queueReply(const remote::Reply& reply);
+  void answered();
+  void wake();
+  void refuse(const std::string& why);
 
   const int fd_;
+  const int wakeFd_;
   const remote::PeerCredentials peer_;
   std::shared_ptr<RemoteObject> exported_;
-  std::mutex writeMutex_;
   std::atomic<bool> resumed_{false};
+
+  std::mutex mutex_;
+  std::deque<std::string> outbox_;  // encoded reply frames, oldest first
+  size_t sentOfFirst_ = 0;          // bytes of outbox_.front() already written
+  size_t unsentBytes_ = 0;
+  int outstanding_ = 0;             // requests delivered and not yet answered
+  bool overflowed_ = false;
+  bool closed_ = false;
 };
 
-// The process-wide limit of connections served at once; further ones are
-// refused at once so a flood cannot exhaust the service's threads.
+// Connections served at once: peers other than root share a ceiling, and each
+// such user may hold only a few of them, so no user can lock the others out.
+// Root's connections are counted apart and never refused because of others.
 inline constexpr int kMaxConnections = 256;
+inline constexpr int kMaxConnectionsPerUser = 16;
+// A frame must be complete this long after its first byte arrived.
+inline constexpr int kFrameDeadlineSeconds = 10;
+// A peer whose unsent replies pass this size is not reading: it is closed.
+inline constexpr size_t kMaxUnsentReplyBytes = 1u << 20;
+// Requests of one connection in progress at once; reading pauses beyond.
+inline constexpr int kMaxOutstandingRequests = 64;
+
+// Writes a refusal line caused by a peer of user `uid`, within that user's
+// log budget.
+void logRefusal(uid_t uid, int32_t level, std::string_view format, std::initializer_list<FmtArg> args);
 
 class Listener {
 public:

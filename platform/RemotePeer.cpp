@@ -1,12 +1,105 @@
 #include "platform/RemotePeer.h"
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#ifndef SO_PEERPIDFD
+#define SO_PEERPIDFD 77
+#endif
+
 namespace ostrakel::remote {
 
 namespace {
 thread_local const PeerCredentials* tCurrentPeer = nullptr;
+
+std::vector<gid_t> peerGroups(int fd) {
+  std::vector<gid_t> groups(64);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    socklen_t length = static_cast<socklen_t>(groups.size() * sizeof(gid_t));
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERGROUPS, groups.data(), &length) == 0) {
+      groups.resize(length / sizeof(gid_t));
+      return groups;
+    }
+    if (errno != ERANGE) break;
+    // The kernel reports the size it needs.
+    groups.resize(length / sizeof(gid_t) + 1);
+  }
+  return {};  // unknown: the peer then counts with its primary group only
+}
+
+}  // namespace
+
+ProcessHandle::~ProcessHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ProcessHandle::alive() const {
+  return ::syscall(SYS_pidfd_send_signal, fd_, 0, nullptr, 0) == 0;
+}
+
+std::optional<uint64_t> processStartTime(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // The command name may hold spaces and parentheses: fields start after the last ')'.
+  size_t close = text.rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(text.substr(close + 1));
+  std::string field;
+  // Field 3 (the state) is the first after the name; field 22 is the 20th.
+  for (int index = 3; index <= 22; ++index) {
+    if (!(fields >> field)) return std::nullopt;
+    if (index == 3 && (field == "Z" || field == "X")) return std::nullopt;  // exited
+  }
+  try {
+    return std::stoull(field);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::optional<PeerCredentials> capturePeer(int fd) {
+  struct ucred credentials {};
+  socklen_t length = sizeof credentials;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0)
+    return std::nullopt;
+  PeerCredentials peer;
+  peer.pid = credentials.pid;
+  peer.uid = credentials.uid;
+  peer.gid = credentials.gid;
+  peer.groups = peerGroups(fd);
+  int pidfd = -1;
+  socklen_t pidfdLength = sizeof pidfd;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERPIDFD, &pidfd, &pidfdLength) == 0 && pidfd >= 0) {
+    peer.process = std::make_shared<const ProcessHandle>(pidfd);
+    // The start time read while the process is known to be alive is its own,
+    // not that of a later holder of the pid.
+    std::optional<uint64_t> start = processStartTime(peer.pid);
+    if (start && peer.process->alive()) peer.startTime = start;
+  } else if (errno != ESRCH) {
+    // An older kernel: the pid alone, read as soon as possible.
+    peer.startTime = processStartTime(peer.pid);
+  }
+  return peer;
+}
+
+bool peerProcessAlive(const PeerCredentials& peer) {
+  if (!peer.startTime) return false;
+  if (peer.process && !peer.process->alive()) return false;
+  std::optional<uint64_t> start = processStartTime(peer.pid);
+  return start && *start == *peer.startTime;
 }
 
 const PeerCredentials* currentPeer() { return tCurrentPeer; }
+
+uid_t currentCallerUid() { return tCurrentPeer ? tCurrentPeer->uid : ::geteuid(); }
 
 CurrentPeerScope::CurrentPeerScope(std::optional<PeerCredentials> peer)
     : peer_(std::move(peer)), previous_(tCurrentPeer) {
@@ -15,21 +108,14 @@ CurrentPeerScope::CurrentPeerScope(std::optional<PeerCredentials> peer)
 
 CurrentPeerScope::~CurrentPeerScope() { tCurrentPeer = previous_; }
 
-}  // namespace ostrakel::remote
-
-#include <unistd.h>
-
-#include <cerrno>
-
-namespace ostrakel::remote {
-
 std::optional<std::string> executablePathOfProcess(pid_t pid, int& errorNumber) {
   char buffer[4096];
   const std::string link = "/proc/" + std::to_string(pid) + "/exe";
   ssize_t length = pid > 0 ? ::readlink(link.c_str(), buffer, sizeof buffer) : -1;
   if (pid <= 0) errno = ESRCH;
   if (length <= 0) {
-    errorNumber = errno;
+    // No /proc entry, or an exited process whose executable is gone.
+    errorNumber = errno == ENOENT ? ESRCH : errno;
     return std::nullopt;
   }
   if (static_cast<size_t>(length) >= sizeof buffer) {
@@ -38,6 +124,17 @@ std::optional<std::string> executablePathOfProcess(pid_t pid, int& errorNumber) 
   }
   errorNumber = 0;
   return std::string(buffer, static_cast<size_t>(length));
+}
+
+std::optional<std::string> executablePathOfPeer(const PeerCredentials& peer, int& errorNumber) {
+  std::optional<std::string> path = executablePathOfProcess(peer.pid, errorNumber);
+  // Read first, checked after: the path counts only if the captured process
+  // still held the pid when it was read.
+  if (path && !peerProcessAlive(peer)) {
+    errorNumber = ESRCH;
+    return std::nullopt;
+  }
+  return path;
 }
 
 }  // namespace ostrakel::remote

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
@@ -69,15 +70,46 @@ FrameStatus readFrame(int fd, std::string& payload) {
   uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) |
                     (uint32_t(header[2]) << 8) | uint32_t(header[3]);
   if (length > kMaxFrameLength) return FrameStatus::tooLong;
-  payload.assign(length, '\0');
-  if (length == 0) return FrameStatus::ok;
-  switch (readExactly(fd, payload.data(), length)) {
-    case ReadResult::ok: return FrameStatus::ok;
-    case ReadResult::eofAtStart:
-    case ReadResult::eofInside: return FrameStatus::truncated;
-    case ReadResult::failed: return FrameStatus::ioError;
+  payload.clear();
+  constexpr size_t kChunk = 64 * 1024;
+  while (payload.size() < length) {
+    const size_t done = payload.size();
+    payload.resize(done + std::min<size_t>(kChunk, length - done));
+    ReadResult result = readExactly(fd, payload.data() + done, payload.size() - done);
+    if (result == ReadResult::failed) return FrameStatus::ioError;
+    if (result != ReadResult::ok) return FrameStatus::truncated;
   }
-  return FrameStatus::ioError;
+  return FrameStatus::ok;
+}
+
+void FrameReader::append(const char* bytes, size_t length) {
+  if (offset_ > 0 && offset_ == buffer_.size()) {
+    // Everything before was consumed: start afresh rather than keep a large
+    // buffer alive for an idle connection.
+    std::string().swap(buffer_);
+    offset_ = 0;
+  }
+  buffer_.append(bytes, length);
+}
+
+FrameReader::Next FrameReader::next(std::string& payload) {
+  const size_t available = buffer_.size() - offset_;
+  if (available < 4) return Next::needMore;
+  const auto* header = reinterpret_cast<const unsigned char*>(buffer_.data() + offset_);
+  uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) | (uint32_t(header[2]) << 8) |
+                    uint32_t(header[3]);
+  if (length > kMaxFrameLength) return Next::tooLong;
+  if (available - 4 < length) return Next::needMore;
+  payload.assign(buffer_, offset_ + 4, length);
+  offset_ += 4 + length;
+  if (offset_ == buffer_.size()) {
+    std::string().swap(buffer_);
+    offset_ = 0;
+  } else if (offset_ > buffer_.size() / 2) {
+    buffer_.erase(0, offset_);
+    offset_ = 0;
+  }
+  return Next::frame;
 }
 
 bool writeAll(int fd, const std::string& bytes) {

@@ -31,8 +31,25 @@ const char* describe(FrameStatus status);
 // larger than kMaxFrameLength.
 std::optional<std::string> frameBytes(const std::string& payload);
 
-// Reads one frame from a blocking stream socket into `payload`.
+// Reads one frame from a blocking stream socket into `payload`. The buffer
+// grows with the bytes that arrive, not with the length the header announces.
 FrameStatus readFrame(int fd, std::string& payload);
+
+// Cuts frames out of bytes as they arrive on a non-blocking socket. It holds
+// only what was received: a header announcing 1 MiB costs four bytes.
+class FrameReader {
+public:
+  enum class Next { frame, needMore, tooLong };
+  void append(const char* bytes, size_t length);
+  // The next whole frame's payload, if one is complete.
+  Next next(std::string& payload);
+  // Whether bytes of an unfinished frame are waiting.
+  bool started() const { return buffer_.size() > offset_; }
+
+private:
+  std::string buffer_;
+  size_t offset_ = 0;
+};
 // Writes all of `bytes`; false when the peer has gone or the socket failed.
 // Never raises SIGPIPE.
 bool writeAll(int fd, const std::string& bytes);

@@ -210,7 +210,7 @@ TEST_F(ActionExecution, FirstTryRunsWithThePeersFileSystemRights) {
   ::chmod(folder.c_str(), 0777);
 
   const uid_t nobody = 65534;
-  remote::PeerCredentials stranger{::getpid(), nobody, nobody, {}};
+  remote::PeerCredentials stranger{::getpid(), nobody, nobody, {}, std::nullopt, nullptr};
   remote::CurrentPeerScope strangerScope(stranger);
   ScriptedAuthority authority(authorization::kDenied);
 
@@ -239,7 +239,7 @@ TEST_F(ActionExecution, FirstTryRunsWithThePeersFileSystemRights) {
 
   // A root peer is unaffected.
   {
-    remote::CurrentPeerScope rootScope(remote::PeerCredentials{::getpid(), 0, 0, {}});
+    remote::CurrentPeerScope rootScope(remote::PeerCredentials{::getpid(), 0, 0, {}, std::nullopt, nullptr});
     ReplyRecorder replies;
     helper->executeActionWithName("reset", std::nullopt, writer(closed + "/root"), [] { return false; },
                                   replies.block());

@@ -14,7 +14,7 @@
 namespace ostrakel::testkit {
 
 inline remote::PeerCredentials selfAsPeer() {
-  return remote::PeerCredentials{::getpid(), ::geteuid(), ::getegid(), {}};
+  return remote::PeerCredentials{::getpid(), ::geteuid(), ::getegid(), {}, remote::processStartTime(::getpid()), nullptr};
 }
 
 // Answers every rights check with `status` and records what was asked.
