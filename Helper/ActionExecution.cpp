@@ -42,7 +42,7 @@ const char* outcomeWord(const ErrorRef& error) { return error ? "FAILED" : "done
 
 void Helper4Ostrakel::executeActionWithName(const std::string& name, const AuthorizationData& authorization,
                                             ActionBlock actionBlock, SkipBlock skipBlock,
-                                            ReplyBlock replyBlock) {
+                                            ReplyBlock replyBlock, DetailsBlock detailsBlock) {
   Logger4Ostrakel::logWithLevel(7, "Action: %@", {name});
   const std::string message = stringsForName(name).message;
   const char* firstFormat = authorization ? "%@ %@" : "%@ %@ (NO authData)";
@@ -78,12 +78,13 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
   std::shared_ptr<Helper4Ostrakel> self = weak_from_this().lock();
   std::optional<remote::PeerCredentials> retryPeer;
   if (peer) retryPeer = *peer;
-  mainqueue::post([self, authorization, name, actionBlock, replyBlock, message, retryPeer] {
+  mainqueue::post([self, authorization, name, actionBlock, replyBlock, message, retryPeer, detailsBlock] {
     remote::CurrentPeerScope scope(retryPeer);
     ErrorRef outcome;
     try {
       ErrorRef authorizationError;
-      if (checkAuthorization(authorization, name, &authorizationError)) {
+      const std::string details = detailsBlock ? detailsBlock() : std::string();
+      if (checkAuthorization(authorization, name, details, &authorizationError)) {
         Logger4Ostrakel::logWithLevel(6, std::string("Credentials OK"));
         ErrorRef slot = authorizationError;
         actionBlock(&slot);

@@ -27,6 +27,9 @@ using ActionBlock = std::function<bool(ErrorSlot)>;
 using SkipBlock = std::function<bool()>;
 using ReplyBlock = std::function<void(const std::string& message, const ErrorRef& error)>;
 using AuthorizationData = std::optional<std::string>;  // bytes; none when absent
+// Names what exactly an action will change, for the authorization prompt;
+// called with the service's rights, on the main queue, right before the check.
+using DetailsBlock = std::function<std::string()>;
 
 // One action's description from the rights table.
 struct ActionStrings {
@@ -60,10 +63,14 @@ public:
   static std::shared_ptr<AuthorizationRef> authorizationWithExternalData(const AuthorizationData& data,
                                                                          ErrorSlot slot);
   static bool checkAuthorization(const AuthorizationData& data, const std::string& name, ErrorSlot slot);
+  // The same, the prompt followed by `details` (what will change) when given.
+  static bool checkAuthorization(const AuthorizationData& data, const std::string& name,
+                                 const std::string& details, ErrorSlot slot);
 
   // Action execution.
   void executeActionWithName(const std::string& name, const AuthorizationData& authorization,
-                             ActionBlock actionBlock, SkipBlock skipBlock, ReplyBlock replyBlock);
+                             ActionBlock actionBlock, SkipBlock skipBlock, ReplyBlock replyBlock,
+                             DetailsBlock detailsBlock = nullptr);
 
   // The remote interface.
   void getVersionWithAuthorization(const AuthorizationData& authorization, ReplyBlock reply);

@@ -2,6 +2,8 @@
 #include "Helper/Helper4Ostrakel.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "Library/Tools4Ostrakel.h"
+#include "Library/Bridge/Bridge4Ostrakel.h"
+#include "platform/Format.h"
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
 
@@ -59,10 +61,28 @@ void Helper4Ostrakel::fix_velmarmgr_ForName(const std::string& name, const Autho
 
 void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
                                           const AuthorizationData& authorization, ReplyBlock reply) {
+  // A URL-less activation settles on one bundle before anybody is asked, and
+  // the retry after a granted check activates that same bundle: what the
+  // administrator approved is what changes.
+  auto chosen = std::make_shared<std::optional<FileURL>>(url);
+  auto activate = [chosen, source](ErrorSlot slot) {
+    if (*chosen) return Tools4Ostrakel::activateBridgeAtURL(*chosen, source, slot);
+    BridgeRef newest = Tools4Ostrakel::bridgeForActivation(source, slot);
+    if (!newest) return false;
+    *chosen = newest->fileURL();
+    return Tools4Ostrakel::activateBridge(newest, source, slot);
+  };
+  auto details = [chosen, source] {
+    if (!*chosen) {
+      if (BridgeRef newest = Tools4Ostrakel::bridgeForActivation(source, nullptr)) *chosen = newest->fileURL();
+    }
+    if (!*chosen) return formatString("No distribution has the binaries %@.", {source});
+    return formatString("Distribution: %@; binaries: %@.", {(*chosen)->path, source});
+  };
   executeActionWithName(
-      "activate_distribution", authorization,
-      [url, source](ErrorSlot slot) { return Tools4Ostrakel::activateBridgeAtURL(url, source, slot); },
-      [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply));
+      "activate_distribution", authorization, activate,
+      [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply),
+      details);
 }
 
 }  // namespace ostrakel

@@ -90,9 +90,15 @@ std::shared_ptr<Helper4Ostrakel::AuthorizationRef> Helper4Ostrakel::authorizatio
 
 bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const std::string& name,
                                          ErrorSlot slot) {
+  return checkAuthorization(data, name, std::string(), slot);
+}
+
+bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const std::string& name,
+                                         const std::string& details, ErrorSlot slot) {
   std::shared_ptr<AuthorizationRef> reference = authorizationWithExternalData(data, slot);
   if (!reference) return false;
-  const std::string prompt = stringsForName(name).prompt;
+  std::string prompt = stringsForName(name).prompt;
+  if (!details.empty()) prompt += " " + details;
   const std::string right = stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, name);
   int32_t status = authorization::copyRights(reference->reference, right, prompt);
   if (status == authorization::kSuccess) return true;

@@ -101,6 +101,10 @@ public:
                                   ErrorSlot slot);
   static bool isActiveBridgeAtURL(const std::optional<FileURL>& url,
                                   const std::optional<std::string>& source);
+  // The bundle a URL-less activation uses: the newest with the binary set
+  // `source` that no user but root and the caller could change.
+  static BridgeRef bridgeForActivation(const std::string& source, ErrorSlot slot);
+  static bool isBridgeControlledByOthers(const BridgeRef& bridge);
 
   // The texbin chain.
   static bool are_texbins_OK();

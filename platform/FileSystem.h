@@ -4,6 +4,7 @@
 // instance; the logic reaches the disk only through it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,9 @@ namespace ostrakel {
 struct FileAttributes {
   std::optional<PlistDate> creationDate;
   std::optional<PlistDate> modificationDate;
+  std::optional<uint32_t> ownerAccountID;
+  std::optional<uint32_t> groupOwnerAccountID;
+  std::optional<uint32_t> posixPermissions;  // the mode's permission bits
 };
 
 class FileSystem {

@@ -21,6 +21,33 @@ int64_t numberOf(const FmtArg* arg) {
 }  // namespace
 
 std::string formatString(std::string_view format, std::initializer_list<FmtArg> args) {
+  return formatString(format, args, nullptr);
+}
+
+std::string escapedControlCharacters(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 0xf]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string formatString(std::string_view format, std::initializer_list<FmtArg> args, TextFilter filter) {
+  auto inserted = [filter](const FmtArg* arg) {
+    std::string text = textOf(arg);
+    return filter && arg && !arg->isNull() && !arg->isNumber() ? filter(text) : text;
+  };
   std::vector<const FmtArg*> list;
   for (const FmtArg& a : args) list.push_back(&a);
   size_t next = 0;
@@ -37,13 +64,13 @@ std::string formatString(std::string_view format, std::initializer_list<FmtArg> 
     std::string_view rest = format.substr(i + 1);
     char buffer[64];
     if (rest.starts_with("@")) {
-      out += textOf(take());
+      out += inserted(take());
       i += 1;
     } else if (rest.starts_with("%")) {
       out.push_back('%');
       i += 1;
     } else if (rest.starts_with("s")) {
-      out += textOf(take());
+      out += inserted(take());
       i += 1;
     } else if (rest.starts_with("d") || rest.starts_with("i")) {
       std::snprintf(buffer, sizeof buffer, "%d", static_cast<int32_t>(numberOf(take())));

@@ -44,6 +44,15 @@ private:
 
 // Formats `format` with `args`. Missing arguments format as "(null)" or 0.
 std::string formatString(std::string_view format, std::initializer_list<FmtArg> args);
+// The same, with every inserted text (not the format's own) passed through
+// `filter` first.
+using TextFilter = std::string (*)(const std::string&);
+std::string formatString(std::string_view format, std::initializer_list<FmtArg> args, TextFilter filter);
+
+// `text` with its control characters made visible, so that it cannot start a
+// new line of a log: a line end as the two characters "\n", every other byte
+// below 0x20 and 0x7f as "\xNN".
+std::string escapedControlCharacters(const std::string& text);
 
 // An object's identity in descriptions: its address truncated to 32 bits.
 uint32_t identityOf(const void* object);

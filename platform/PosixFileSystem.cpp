@@ -376,13 +376,17 @@ std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::strin
     return std::nullopt;
   }
   struct statx sx {};
-  if (statx(fd.get(), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &sx) != 0) {
+  if (statx(fd.get(), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW,
+            STATX_BTIME | STATX_MTIME | STATX_UID | STATX_GID | STATX_MODE, &sx) != 0) {
     fail(slot, path);
     return std::nullopt;
   }
   FileAttributes attributes;
   if (sx.stx_mask & STATX_BTIME) attributes.creationDate = dateOf(sx.stx_btime);
   if (sx.stx_mask & STATX_MTIME) attributes.modificationDate = dateOf(sx.stx_mtime);
+  if (sx.stx_mask & STATX_UID) attributes.ownerAccountID = sx.stx_uid;
+  if (sx.stx_mask & STATX_GID) attributes.groupOwnerAccountID = sx.stx_gid;
+  if (sx.stx_mask & STATX_MODE) attributes.posixPermissions = sx.stx_mode & 07777;
   return attributes;
 }
 

@@ -1,7 +1,5 @@
 // Activation: pointing .DefaultTeX/Contents at a bridge and the bridge's own
 // texbin link at one of its binary sets, and the check whether that is done.
-#include <algorithm>
-
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
@@ -88,29 +86,8 @@ bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, cons
     return false;
   }
 
-  BridgeArray bridges = getActualBridgesOrReturnError(&pending);
-  if (bridges.empty()) {
-    storeFirstError(slot, pending);
-    return false;
-  }
-  // Newest bundle folder first. The dates are read once, before sorting, so
-  // the order cannot change under the sort; unreadable dates go last.
-  FileSystem& fm = fileManager();
-  std::vector<std::pair<std::optional<double>, BridgeRef>> dated;
-  for (const BridgeRef& bridge : bridges) {
-    std::optional<FileAttributes> attributes = fm.attributesOfItem(bridge->fileURL().path, nullptr);
-    std::optional<double> date;
-    if (attributes && attributes->modificationDate) date = attributes->modificationDate->secondsSince1970;
-    dated.emplace_back(date, bridge);
-  }
-  std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) {
-    if (a.first && b.first) return *a.first > *b.first;
-    return a.first.has_value() && !b.first.has_value();
-  });
-  for (const auto& [date, bridge] : dated)
-    if (bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
-  storeFirstError(slot, pending ? pending : noSuchArchitecture(std::nullopt));
-  return false;
+  BridgeRef newest = bridgeForActivation(source, slot);
+  return newest && activateBridge(newest, source, slot);
 }
 
 bool Tools4Ostrakel::isActiveBridgeAtURL(const std::optional<FileURL>& url,

@@ -76,7 +76,9 @@ void Logger4Ostrakel::logWithLevel(int32_t level, const std::string& text) {
 
 void Logger4Ostrakel::logWithLevel(int32_t level, std::string_view format,
                                    std::initializer_list<FmtArg> args) {
-  logWithLevel(level, formatString(format, args));
+  // What is filled in may come from a peer or a user's files: its control
+  // characters are escaped so that it can never forge a line of its own.
+  logWithLevel(level, formatString(format, args, escapedControlCharacters));
 }
 
 void Logger4Ostrakel::writeOutWithFormat(std::string_view format, std::initializer_list<FmtArg> args) {
