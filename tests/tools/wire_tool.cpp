@@ -9,14 +9,41 @@
 //   exit-at-once         connects and exits at once
 //   many N               N connections at once, each asking the version;
 //                        prints "N replies" when every one answered "271"
+//   hold N SECONDS       opens N connections, each sending only a header that
+//                        announces 1 MiB and a few bytes; prints "held K" for
+//                        the K the service kept, then, after SECONDS, "open K"
+//                        for those it has not closed meanwhile
+//   no-read              sends version requests and never reads a reply;
+//                        prints "closed after N" once the service gives up
+//   half-close           sends a version request and a fix-context request
+//                        with a bogus authorization form, shuts its writing
+//                        side and prints "N replies" for what arrives
+//   forged-name          asks for a request whose name holds a line end
+//   flood N              N connections one after the other, each with a bad
+//                        frame
+//   reused-pid UID       (as root) a process of user UID connects, hands its
+//                        socket to its child and exits; its pid is given to a
+//                        new process of that user, and the child asks for
+//                        fix-context with that new process's form; prints the
+//                        reply's message and underlying error code
+#include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/Authorization.h"
 
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "platform/RemoteClient.h"
@@ -45,6 +72,88 @@ int expectClosed(int fd) {
   remote::FrameStatus status = remote::readFrame(fd, payload);
   std::puts(status == remote::FrameStatus::ok ? "reply" : "closed");
   return status == remote::FrameStatus::ok ? 1 : 0;
+}
+
+bool closedByService(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) != 1) return false;
+  char byte;
+  return ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+}
+
+std::optional<remote::Reply> readReply(int fd) {
+  std::string payload, why;
+  if (remote::readFrame(fd, payload) != remote::FrameStatus::ok) return std::nullopt;
+  return remote::decodeReply(plist::parse(payload), why);
+}
+
+void becomeUser(uid_t uid) {
+  if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) {
+    std::perror("cannot become the test user");
+    ::_exit(3);
+  }
+}
+
+int reusedPid(const std::string& socketPath, uid_t uid) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    int toChild[2], fromChild[2];
+    if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return 2;
+    pid_t first = ::fork();
+    if (first == 0) {
+      ::close(toChild[1]);
+      ::close(fromChild[0]);
+      becomeUser(uid);
+      std::string why;
+      int fd = remote::connectToSocket(socketPath, why);
+      if (fd < 0) ::_exit(2);
+      if (::fork() == 0) {
+        // The child keeps the socket and waits for the form to send.
+        char form[32];
+        if (::read(toChild[0], form, sizeof form) != sizeof form) ::_exit(0);
+        remote::writeAll(fd, frameOf(remote::Request{1, requestnames::kFixContext,
+                                                     {PlistValue::data(std::string(form, sizeof form))}}));
+        std::optional<remote::Reply> reply = readReply(fd);
+        std::string text = reply ? reply->message : "no reply";
+        if (reply && reply->error && reply->error->userInfo.underlying)
+          text += " " + std::to_string(reply->error->userInfo.underlying->code);
+        text += "\n";
+        (void)!::write(fromChild[1], text.data(), text.size());
+        ::_exit(0);
+      }
+      ::_exit(0);  // the process the service saw connect is gone
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    int status;
+    ::waitpid(first, &status, 0);
+    // Hand the pid to a new process of the same user.
+    std::ofstream("/proc/sys/kernel/ns_last_pid") << first - 1 << std::flush;
+    pid_t holder = ::fork();
+    if (holder == 0) {
+      becomeUser(uid);
+      ::pause();
+      ::_exit(0);
+    }
+    if (holder != first) {
+      ::kill(holder, SIGKILL);
+      ::waitpid(holder, &status, 0);
+      ::close(toChild[1]);  // lets that child go; try again
+      ::close(fromChild[0]);
+      continue;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the holder runs as the user now
+    std::optional<uint64_t> start = authorization::processStartTime(holder);
+    std::string form = authorization::externalForm({holder, uid, start.value_or(0)});
+    (void)!::write(toChild[1], form.data(), form.size());
+    char line[256];
+    ssize_t n = ::read(fromChild[0], line, sizeof line - 1);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, &status, 0);
+    std::fwrite(line, 1, n > 0 ? static_cast<size_t>(n) : 0, stdout);
+    return 0;
+  }
+  std::puts("pid not reused");
+  return 2;
 }
 
 }  // namespace
@@ -83,12 +192,79 @@ int main(int argc, char** argv) {
     return good == count ? 0 : 1;
   }
 
+  if (mode == "hold") {
+    const int count = argc > 3 ? std::atoi(argv[3]) : 16;
+    const int seconds = argc > 4 ? std::atoi(argv[4]) : 1;
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+      int fd = remote::connectToSocket(socketPath, why);
+      if (fd < 0) continue;
+      remote::writeAll(fd, header(remote::kMaxFrameLength) + "0123456789");
+      fds.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    auto open = [&] {
+      int n = 0;
+      for (int fd : fds) n += closedByService(fd) ? 0 : 1;
+      return n;
+    };
+    std::printf("held %d\n", open());
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    std::printf("open %d\n", open());
+    return 0;
+  }
+  if (mode == "flood") {
+    const int count = argc > 3 ? std::atoi(argv[3]) : 100;
+    for (int i = 0; i < count; ++i) {
+      int fd = remote::connectToSocket(socketPath, why);
+      if (fd < 0) return 2;
+      remote::writeAll(fd, *remote::frameBytes("this is not a property list"));
+      std::string payload;
+      remote::readFrame(fd, payload);
+      ::close(fd);
+    }
+    return 0;
+  }
+  if (mode == "reused-pid") return reusedPid(socketPath, static_cast<uid_t>(argc > 3 ? std::atoi(argv[3]) : 65534));
+
   int fd = remote::connectToSocket(socketPath, why);
   if (fd < 0) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 2;
   }
   if (mode == "exit-at-once") ::_exit(0);
+  if (mode == "no-read") {
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
+    const std::string frame = frameOf(remote::Request{1, requestnames::kGetVersion, {nullptr}});
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    long sent = 0;
+    size_t offset = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      ssize_t n = ::send(fd, frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL);
+      if (n > 0) {
+        offset += static_cast<size_t>(n);
+        if (offset == frame.size()) offset = 0, ++sent;
+        continue;
+      }
+      if (n < 0 && errno != EAGAIN) break;  // the service closed the connection
+      pollfd p{fd, POLLOUT, 0};
+      ::poll(&p, 1, 100);
+      if (p.revents & (POLLHUP | POLLERR)) break;
+    }
+    std::printf(std::chrono::steady_clock::now() < until ? "closed after %ld\n" : "still open after %ld\n", sent);
+    return 0;
+  }
+  if (mode == "half-close") {
+    remote::writeAll(fd, frameOf(remote::Request{1, requestnames::kGetVersion, {nullptr}}));
+    remote::writeAll(fd, frameOf(remote::Request{2, requestnames::kFixContext,
+                                                 {PlistValue::data(std::string(32, '\1'))}}));
+    ::shutdown(fd, SHUT_WR);
+    int replies = 0;
+    while (readReply(fd)) ++replies;
+    std::printf("%d replies\n", replies);
+    return 0;
+  }
   if (mode == "leave-before-reply") {
     remote::writeAll(fd, frameOf(remote::Request{1, requestnames::kFixContext,
                                                  {PlistValue::data(std::string(32, '\1'))}}));
@@ -106,6 +282,8 @@ int main(int argc, char** argv) {
     bytes = frameOf(PlistValue::dictionary({{"id", PlistValue::string("one")}}));
   } else if (mode == "unknown-request") {
     bytes = frameOf(remote::Request{1, "makeCoffeeWithAuthorization:replyBlock:", {nullptr}});
+  } else if (mode == "forged-name") {
+    bytes = frameOf(remote::Request{1, "makeCoffee\n<27>Dec  9 00:00:00 sshd[1]: forged\x01", {nullptr}});
   } else if (mode == "wrong-kind") {
     bytes = frameOf(remote::Request{1, requestnames::kFixVelmarmgr, {PlistValue::integer(7), nullptr}});
   } else {
