@@ -70,6 +70,7 @@ cat >"$rules" <<RULES
 // Test rule of one Ostrakel test run; removed when the run ends.
 polkit.addRule(function(action, subject) {
   if (action.id.indexOf("brennick.Helper.admin.") != 0) return polkit.Result.NOT_HANDLED;
+  polkit.log("ostrakel-test prompt: " + action.id + ": " + action.lookup("polkit.message"));
   if (subject.user == "${users[0]}") return polkit.Result.YES;
   if (subject.user == "${users[1]}") return polkit.Result.NO;
   return polkit.Result.NOT_HANDLED;
@@ -77,7 +78,7 @@ polkit.addRule(function(action, subject) {
 RULES
 chmod 644 "$rules"
 
-"$polkitd" --no-debug >"$work/polkitd.log" 2>&1 &
+"$polkitd" >"$work/polkitd.log" 2>&1 &
 polkit_pid=$!
 for _ in $(seq 100); do
   if dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
@@ -88,6 +89,8 @@ for _ in $(seq 100); do
 done
 
 export OSTRAKEL_TEST_SERVICES=1
+# What polkitd logs, the prompts the rules saw among it.
+export OSTRAKEL_TEST_POLKIT_LOG=$work/polkitd.log
 export OSTRAKEL_TEST_USER_GRANTED=${users[0]} OSTRAKEL_TEST_USER_DENIED=${users[1]} OSTRAKEL_TEST_USER_PLAIN=${users[2]}
 "$@"
 status=$?

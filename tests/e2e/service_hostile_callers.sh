@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Callers who try to borrow another process's authorization or to make an
+# administrator's approval serve them: the identity is the one captured at
+# connect, and an approved URL-less activation never picks a bundle another
+# user controls; the prompt names what will change.
+if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
+  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
+fi
+if [[ -z "${OSTRAKEL_TEST_USER_GRANTED:-}" ]]; then
+  echo "SKIP: polkit and test users are not available"
+  exit 0
+fi
+source "$(dirname "$0")/lib/service.bash"
+make_layout
+start_service
+granted=$OSTRAKEL_TEST_USER_GRANTED plain=$OSTRAKEL_TEST_USER_PLAIN
+ltd=/Library/TeX/Distributions
+
+# A peer hands its socket to its child and exits; its pid goes to another
+# process of a user polkit would grant. That process's form is refused.
+if [[ -w /proc/sys/kernel/ns_last_pid ]]; then
+  got=$(timeout 60 "$wire" "$socket" reused-pid "$(id -u "$granted")")
+  [[ $got == "Fix context FAILED -60002" ]] || fail "reused pid: $got"
+  [[ -L "$root/usr/texbin" ]] && fail "a borrowed identity repaired /usr/texbin"
+else
+  echo "note: pids cannot be handed out here; the reused-pid case is not run"
+fi
+
+# A plain user's bundle with a date in the future, on their own volume.
+evil="/Volumes/Plain$ltd/Newest.velmar"
+mkdir -p "$root$(dirname "$evil")"
+cp -a "$root$ltd/Sample TeX 2025.velmar" "$root$evil"
+chown -R "$plain" "$root/Volumes/Plain"
+touch -h -d "2099-01-01" "$root$evil"
+
+as_user=$granted
+expect "approved URL-less activation" 0 "Activate distribution done" -- activate --no-url x86_64
+[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == "../Sample TeX 2025.velmar/Contents" ]] ||
+  fail "the URL-less activation chose $(readlink "$root$ltd/.DefaultTeX/Contents")"
+grep -qF "activate_distribution: Activating a distribution. Distribution: $ltd/Sample TeX 2025.velmar; binaries: x86_64." \
+  "$OSTRAKEL_TEST_POLKIT_LOG" || fail "the prompt does not name the bundle: $(grep -F 'ostrakel-test prompt' "$OSTRAKEL_TEST_POLKIT_LOG")"
+
+# Named, that bundle can still be activated.
+expect "named activation of the user's bundle" 0 "Activate distribution done" -- activate "$evil" x86_64
+[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == *Newest.velmar/Contents ]] || fail "the named bundle was not activated"
+
+service_alive || fail "the service died"
+finish
