@@ -27,9 +27,9 @@ else
 fi
 
 # A plain user's bundle with a date in the future, on their own volume.
-evil="/Volumes/Plain$ltd/Newest.velmar"
+evil="/Volumes/Plain$ltd/2099 (Plain).velmar"
 mkdir -p "$root$(dirname "$evil")"
-cp -a "$root$ltd/Sample TeX 2025.velmar" "$root$evil"
+cp -a "$root/Volumes/External$ltd/2023 (External).velmar" "$root$evil"
 chown -R "$plain" "$root/Volumes/Plain"
 touch -h -d "2099-01-01" "$root$evil"
 
@@ -42,7 +42,7 @@ grep -qF "activate_distribution: Activating a distribution. Distribution: $ltd/S
 
 # Named, that bundle can still be activated.
 expect "named activation of the user's bundle" 0 "Activate distribution done" -- activate "$evil" x86_64
-[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == *Newest.velmar/Contents ]] || fail "the named bundle was not activated"
+[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == *"2099 (Plain).velmar/Contents" ]] || fail "the named bundle was not activated"
 
 service_alive || fail "the service died"
 finish
