@@ -153,16 +153,20 @@ void Connection::refuse(const std::string& why) {
 void Connection::serve() {
   remote::FrameReader frames;
   bool reading = true;
-  std::optional<Clock::time_point> deadline;
+  bool timed = false;  // whether `deadline` applies to a started frame
+  Clock::time_point deadline{};
+  Clock::time_point lastProgress = Clock::now();  // of writing, while replies wait
   for (;;) {
     bool pendingOut, overflowed;
     int outstanding;
+    size_t unsent;
     {
       std::lock_guard lock(mutex_);
       if (closed_) break;
       pendingOut = !outbox_.empty();
       overflowed = overflowed_;
       outstanding = outstanding_;
+      unsent = unsentBytes_;
     }
     if (overflowed) {
       refuse("more than " + std::to_string(kMaxUnsentReplyBytes) + " bytes of replies unsent");
@@ -170,14 +174,26 @@ void Connection::serve() {
     }
     // After the peer's last request: deliver every reply still due, then close.
     if (!reading && !pendingOut && outstanding == 0) break;
-    const bool wantRead = reading && outstanding < kMaxOutstandingRequests;
+    // A peer that does not read its replies gets no more requests served:
+    // it costs the service nothing while it waits, and is closed if it keeps
+    // its replies waiting too long.
+    const bool backedUp = unsent > kPauseReadingBytes;
+    if (!backedUp) lastProgress = Clock::now();
+    const bool wantRead = reading && outstanding < kMaxOutstandingRequests && !backedUp;
     // Only a frame that has begun, and is being read, runs against the clock.
-    if (!wantRead || !frames.started()) deadline.reset();
-    else if (!deadline) deadline = Clock::now() + std::chrono::seconds(kFrameDeadlineSeconds);
+    if (!wantRead || !frames.started()) {
+      timed = false;
+    } else if (!timed) {
+      timed = true;
+      deadline = Clock::now() + std::chrono::seconds(kFrameDeadlineSeconds);
+    }
+    std::optional<Clock::time_point> due;
+    if (timed) due = deadline;
+    if (backedUp) due = std::min(due.value_or(Clock::time_point::max()), lastProgress + std::chrono::seconds(kFrameDeadlineSeconds));
     int timeout = -1;
-    if (deadline) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-      timeout = static_cast<int>(std::max<long long>(0, left));
+    if (due) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now()).count();
+      timeout = static_cast<int>(std::max<long long>(0, left) + 1);
     }
     pollfd fds[2] = {{fd_, static_cast<short>((wantRead ? POLLIN : 0) | (pendingOut ? POLLOUT : 0)), 0},
                      {wakeFd_, POLLIN, 0}};
@@ -187,15 +203,27 @@ void Connection::serve() {
       break;
     }
     if (ready == 0) {
-      refuse("frame not complete " + std::to_string(kFrameDeadlineSeconds) + " s after its first byte");
-      break;
+      if (timed && Clock::now() >= deadline) {
+        refuse("frame not complete " + std::to_string(kFrameDeadlineSeconds) + " s after its first byte");
+        break;
+      }
+      if (backedUp && Clock::now() >= lastProgress + std::chrono::seconds(kFrameDeadlineSeconds)) {
+        refuse("replies not read for " + std::to_string(kFrameDeadlineSeconds) + " s");
+        break;
+      }
+      continue;
     }
     if (fds[1].revents & POLLIN) {
       uint64_t count;
       while (::read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
       }
     }
-    if (pendingOut && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)) && !flushReplies()) break;
+    if (pendingOut && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const size_t before = unsent;
+      if (!flushReplies()) break;
+      std::lock_guard lock(mutex_);
+      if (unsentBytes_ < before) lastProgress = Clock::now();
+    }
     if (wantRead && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
       if (!readAndDeliver(frames, reading)) break;
     } else if (!wantRead && !pendingOut && (fds[0].revents & (POLLERR | POLLHUP))) {

@@ -96,8 +96,13 @@ inline constexpr int kMaxConnectionsPerUser = 16;
 inline constexpr int kFrameDeadlineSeconds = 10;
 // A peer whose unsent replies pass this size is not reading: it is closed.
 inline constexpr size_t kMaxUnsentReplyBytes = 1u << 20;
-// Requests of one connection in progress at once; reading pauses beyond.
-inline constexpr int kMaxOutstandingRequests = 64;
+// Beyond this many unsent bytes no more requests of the connection are read,
+// and if the peer then reads nothing for a frame's deadline it is closed.
+inline constexpr size_t kPauseReadingBytes = 64u << 10;
+// Requests of one connection in progress at once; reading pauses beyond, so
+// that one peer's pipelined requests cannot fill the main queue ahead of
+// everybody else's.
+inline constexpr int kMaxOutstandingRequests = 4;
 
 // Writes a refusal line caused by a peer of user `uid`, within that user's
 // log budget.
