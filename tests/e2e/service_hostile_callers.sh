@@ -45,4 +45,5 @@ expect "named activation of the user's bundle" 0 "Activate distribution done" --
 [[ $(readlink "$root$ltd/.DefaultTeX/Contents") == *"2099 (Plain).velmar/Contents" ]] || fail "the named bundle was not activated"
 
 service_alive || fail "the service died"
+grep -q "Sanitizer" "$work/service.err" && fail "the service reported a sanitizer finding"
 finish
