@@ -73,7 +73,7 @@ namespace {
 
 // The bundle must stand directly in the distributions folder of the root volume.
 bool inDistributionsFolder(const std::optional<FileURL>& url) {
-  return url && path::deleteLastComponent(path::standardize(url->path)) == Tools4Ostrakel::LTD_Path() &&
+  return url && path::deleteLastComponent(path::standardize(url->path)) == path::standardize(Tools4Ostrakel::LTD_Path()) &&
          isPlainFileName(path::lastComponent(url->path));
 }
 
