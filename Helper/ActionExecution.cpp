@@ -45,9 +45,10 @@ std::string escapedForLog(const std::string& text) {
   static const char* const kHex = "0123456789abcdef";
   std::string escaped;
   for (unsigned char c : text) {
-    if (c == '\\') {
-      escaped += "\\\\";
-    } else if (c < 0x20 || c == 0x7f) {
+    if (c == '\\' || c == '"') {
+      escaped += '\\';
+      escaped += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7f) {
       escaped += c == '\n' ? std::string("\\n") : std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
     } else {
       escaped += static_cast<char>(c);
