@@ -60,10 +60,10 @@ std::string escapedForLog(const std::string& text) {
 // One line per state-changing request: who asked, what for, and how it ended.
 void logOutcome(const remote::PeerCredentials* peer, const std::string& name, const std::string& target,
                 const std::string& outcome) {
-  Logger4Ostrakel::logWithLevel(5, "Request by uid %ld pid %ld: %@ \"%@\": %@",
+  const std::string what = target.empty() ? name : formatString("%@ \"%@\"", {name, escapedForLog(target)});
+  Logger4Ostrakel::logWithLevel(5, "Request by uid %ld pid %ld: %@: %@",
                                 {static_cast<long>(peer ? peer->uid : ::getuid()),
-                                 static_cast<long>(peer ? peer->pid : ::getpid()), name, escapedForLog(target),
-                                 outcome});
+                                 static_cast<long>(peer ? peer->pid : ::getpid()), what, outcome});
 }
 
 std::string outcomeText(const ErrorRef& error) {
