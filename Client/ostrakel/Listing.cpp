@@ -3,6 +3,7 @@
 
 #include "Client/ostrakel/Catalog.h"
 #include "Client/ostrakel/Json.h"
+#include "platform/Path.h"
 
 namespace ostrakel::cli {
 
@@ -49,7 +50,7 @@ int runList(Context&, const Arguments& arguments) {
   if (parsed.has("--json")) {
     printJson(bridges);
   } else if (bridges.empty()) {
-    std::cerr << "ostrakel: no TeX distribution found in " << Tools4Ostrakel::LTD_Path()
+    std::cerr << "ostrakel: no TeX distribution found in " << path::standardize(Tools4Ostrakel::LTD_Path())
               << "; wrap an installed TeX with \"ostrakel add DIR\".\n";
   } else {
     printText(bridges);
