@@ -16,8 +16,7 @@ inline constexpr const char* kFixBridges = "fixBridgesWithAuthorization:replyBlo
 inline constexpr const char* kFixContext = "fixContextWithAuthorization:replyBlock:";
 inline constexpr const char* kCopyLaunchdInformation = "copyLaunchdInformation:withAuthorization:replyBlock:";
 inline constexpr const char* kFixVelmarmgr = "fix_velmarmgr_ForName:withAuthorization:replyBlock:";
-inline constexpr const char* kActivateBridge =
-    "activateBridgeAtURL:architectureSource:withAuthorization:replyBlock:";
+inline constexpr const char* kActivateBridge = "activateBridgeAtURL:architectureSource:withAuthorization:replyBlock:";
 // Wrapping an existing TeX installation as a bundle in the distributions
 // folder, and taking such a bundle away again; both under the right
 // "brennick.Helper.admin.add_distribution".

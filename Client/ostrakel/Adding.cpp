@@ -33,8 +33,8 @@ bool inDistributionsFolder(const std::string& bundle) {
 // not listed), or a path.
 std::string bundleToRemove(const std::string& which) {
   if (which.find('/') == std::string::npos) {
-    const std::string direct =
-        path::appendComponent(Tools4Ostrakel::LTD_Path(), path::appendExtension(which, Tools4Ostrakel::velmarExtension()));
+    const std::string direct = path::appendComponent(Tools4Ostrakel::LTD_Path(),
+                                                     path::appendExtension(which, Tools4Ostrakel::velmarExtension()));
     BridgeArray bridges = readCatalog();
     for (const BridgeRef& bridge : bridges)
       if (bridge->displayName() == which) return bridge->fileURL().path;
@@ -54,8 +54,9 @@ int runAdd(Context&, const Arguments& arguments) {
   Installation installation = recognizeInstallation(pathInsideRoot(parsed.operands[0], "add"));
   const std::string name = parsed.value("--name") ? *parsed.value("--name") : installation.suggestedName;
   if (!isPlainFileName(name) || name.find('\0') != std::string::npos)
-    throw UsageError{"the name " + quoted(name) + " cannot name a bundle: it must not be empty, start with \".\" or "
-                     "hold \"/\".",
+    throw UsageError{"the name " + quoted(name) +
+                         " cannot name a bundle: it must not be empty, start with \".\" or "
+                         "hold \"/\".",
                      "add"};
   const std::string folder =
       parsed.value("--into") ? pathInsideRoot(*parsed.value("--into"), "add") : Tools4Ostrakel::LTD_Path();
@@ -78,8 +79,8 @@ int runAdd(Context&, const Arguments& arguments) {
   } else {
     PlistArray programs;
     for (const auto& [set, programFolder] : wrapping.programs)
-      programs.push_back(PlistValue::array(
-          {PlistValue::string(set), PlistValue::string(FileURL{programFolder}.absoluteString())}));
+      programs.push_back(
+          PlistValue::array({PlistValue::string(set), PlistValue::string(FileURL{programFolder}.absoluteString())}));
     PlistRef description = PlistValue::dictionary(
         {{distributionkeys::kBundle, PlistValue::string(FileURL{wrapping.bundlePath}.absoluteString())},
          {distributionkeys::kInstallation, PlistValue::string(FileURL{wrapping.installation}.absoluteString())},

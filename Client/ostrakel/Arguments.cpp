@@ -15,9 +15,8 @@ const std::string* ParsedArguments::value(const std::string& option) const {
 }
 
 ParsedArguments parseArguments(const std::string& command, const Arguments& arguments,
-                               const std::vector<std::string>& flags,
-                               const std::vector<std::string>& valueOptions, size_t minimumOperands,
-                               size_t maximumOperands) {
+                               const std::vector<std::string>& flags, const std::vector<std::string>& valueOptions,
+                               size_t minimumOperands, size_t maximumOperands) {
   ParsedArguments parsed;
   bool optionsEnded = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
@@ -35,8 +34,7 @@ ParsedArguments parseArguments(const std::string& command, const Arguments& argu
       throw UsageError{"unknown option " + printable(argument) + " for " + command + ".", command};
     }
   }
-  if (parsed.operands.size() < minimumOperands)
-    throw UsageError{command + " needs more arguments.", command};
+  if (parsed.operands.size() < minimumOperands) throw UsageError{command + " needs more arguments.", command};
   if (parsed.operands.size() > maximumOperands)
     throw UsageError{"too many arguments for " + command + ": " + printable(parsed.operands[maximumOperands]) + ".",
                      command};

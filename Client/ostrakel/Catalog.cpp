@@ -33,7 +33,7 @@ BridgeRef readBundle(const std::string& path) {
   ErrorRef listing;
   if (!fm.contentsOfDirectory(path::appendComponent(path, "Contents/Programs"), &listing)) {
     std::string reason = listing && listing->userInfo.localizedDescription ? *listing->userInfo.localizedDescription
-                                                                          : "it cannot be read";
+                                                                           : "it cannot be read";
     throw WorkFailed{"The distribution at " + printable(path) + " cannot be read (" + printable(reason) +
                          "); check that it has a readable Contents/Programs folder.",
                      {}};
@@ -57,9 +57,9 @@ std::string pathInsideRoot(const std::string& given, const std::string& command)
   if (!::getcwd(buffer, sizeof buffer)) throw UsageError{"the working folder cannot be read.", command};
   std::string inside;
   if (!systemroot::fromHost(path::standardize(path::appendComponent(buffer, given)), &inside))
-    throw UsageError{"the relative path " + printable(given) +
-                         " lies outside the system root; give an absolute path inside it.",
-                     command};
+    throw UsageError{
+        "the relative path " + printable(given) + " lies outside the system root; give an absolute path inside it.",
+        command};
   return inside;
 }
 

@@ -44,9 +44,8 @@ struct ParsedArguments {
   const std::string* value(const std::string& option) const;
 };
 ParsedArguments parseArguments(const std::string& command, const Arguments& arguments,
-                               const std::vector<std::string>& flags,
-                               const std::vector<std::string>& valueOptions, size_t minimumOperands,
-                               size_t maximumOperands);
+                               const std::vector<std::string>& flags, const std::vector<std::string>& valueOptions,
+                               size_t minimumOperands, size_t maximumOperands);
 
 int runList(Context& context, const Arguments& arguments);
 int runShow(Context& context, const Arguments& arguments);

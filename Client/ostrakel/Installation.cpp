@@ -42,7 +42,8 @@ std::string texLiveName(FileSystem& fm, const std::string& folder) {
   if (std::optional<std::string> release = fm.readFile(path::appendComponent(folder, "release-texlive.txt"), nullptr)) {
     const std::string firstLine = release->substr(0, release->find('\n'));
     const size_t at = firstLine.rfind("version ");
-    if (at != std::string::npos && isYear(firstLine.substr(at + 8, 4))) return "TeX Live " + firstLine.substr(at + 8, 4);
+    if (at != std::string::npos && isYear(firstLine.substr(at + 8, 4)))
+      return "TeX Live " + firstLine.substr(at + 8, 4);
   }
   return "TeX Live " + last;
 }

@@ -38,13 +38,27 @@ std::string jsonString(const std::string& bytes) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
     if (c < 0x80) {
       switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        case '\b':
+          out += "\\b";
+          break;
+        case '\f':
+          out += "\\f";
+          break;
         default:
           if (c < 0x20 || c == 0x7f)
             out += std::string("\\u00") + kHex[c >> 4] + kHex[c & 15];

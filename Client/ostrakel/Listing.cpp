@@ -14,14 +14,12 @@ void printJson(const BridgeArray& bridges) {
   for (size_t i = 0; i < bridges.size(); ++i) {
     const BridgeRef& bridge = bridges[i];
     ArchitectureRef active = bridge->activeArchitecture();
-    std::cout << (i ? ",\n " : "\n ") << "{\"number\": " << i + 1
-              << ", \"name\": " << jsonString(bridge->displayName())
+    std::cout << (i ? ",\n " : "\n ") << "{\"number\": " << i + 1 << ", \"name\": " << jsonString(bridge->displayName())
               << ", \"path\": " << jsonString(bridge->fileURL().path)
               << ", \"active\": " << (bridge->isActive() ? "true" : "false") << ", \"architectures\": [";
     const ArchitectureArray entries = bridge->architectures();
     for (size_t k = 0; k < entries.size(); ++k) std::cout << (k ? ", " : "") << jsonString(entries[k]->source());
-    std::cout << "], \"activeArchitecture\": "
-              << (active ? jsonString(active->source()) : std::string("null")) << "}";
+    std::cout << "], \"activeArchitecture\": " << (active ? jsonString(active->source()) : std::string("null")) << "}";
   }
   std::cout << (bridges.empty() ? "]\n" : "\n]\n");
 }
@@ -36,8 +34,8 @@ void printText(const BridgeArray& bridges) {
       sets += printable(entry->source());
       if (active && entry == active) sets += "*";
     }
-    std::cout << (bridge->isActive() ? "* " : "  ") << i + 1 << "  " << printable(bridge->displayName())
-              << "  [" << sets << "]\n"
+    std::cout << (bridge->isActive() ? "* " : "  ") << i + 1 << "  " << printable(bridge->displayName()) << "  ["
+              << sets << "]\n"
               << "     " << printable(bridge->fileURL().path) << "\n";
   }
 }

@@ -75,7 +75,8 @@ std::string explain(const ErrorRef& error, const std::string& doing, const std::
         return "Could not " + doing +
                ": the service could not verify who is asking; run ostrakel directly (not through another "
                "program that exits meanwhile) and try again.";
-      default: break;
+      default:
+        break;
     }
   }
   if (find(error, kNSOSStatusErrorDomain))
@@ -84,7 +85,7 @@ std::string explain(const ErrorRef& error, const std::string& doing, const std::
            "login session.";
   ErrorRef cause = deepest(error);
   std::string reason = cause && cause->userInfo.localizedDescription ? *cause->userInfo.localizedDescription
-                                                                        : std::string("unknown error");
+                                                                     : std::string("unknown error");
   if (cause && cause->domain == kNSPOSIXErrorDomain && (cause->code == EACCES || cause->code == EPERM))
     return "Could not " + doing + ": " + reason + "; run it as root or as a user who may change the TeX folders.";
   return "Could not " + doing + ": " + reason + ".";

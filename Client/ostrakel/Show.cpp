@@ -110,8 +110,7 @@ void printJson(const Report& report) {
                                     ", \"path\": " + jsonString(report.active->fileURL().path) + "}"
                               : std::string("null"))
             << ",\n \"activeArchitecture\": "
-            << (report.activeSet ? jsonString(report.activeSet->source()) : std::string("null"))
-            << ",\n \"links\": [";
+            << (report.activeSet ? jsonString(report.activeSet->source()) : std::string("null")) << ",\n \"links\": [";
   for (size_t i = 0; i < report.links.size(); ++i) {
     const Link& link = report.links[i];
     std::cout << (i ? ",\n  " : "\n  ") << "{\"path\": " << jsonString(link.path) << ", \"kind\": \"" << link.kind
@@ -121,9 +120,9 @@ void printJson(const Report& report) {
   std::cout << "],\n \"unsoundDistributions\": [";
   for (size_t i = 0; i < report.unsoundBundles.size(); ++i)
     std::cout << (i ? ", " : "") << jsonString(report.unsoundBundles[i]);
-  std::cout << "],\n \"tex\": " << jsonStringOrNull(report.tex) << ",\n \"sound\": "
-            << (report.sound ? "true" : "false") << ",\n \"pathHasTexbin\": " << (report.pathOK ? "true" : "false")
-            << "}\n";
+  std::cout << "],\n \"tex\": " << jsonStringOrNull(report.tex)
+            << ",\n \"sound\": " << (report.sound ? "true" : "false")
+            << ",\n \"pathHasTexbin\": " << (report.pathOK ? "true" : "false") << "}\n";
 }
 
 void printText(const Report& report) {

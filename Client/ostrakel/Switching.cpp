@@ -59,15 +59,18 @@ int runUse(Context&, const Arguments& arguments) {
       std::cout << printable(path) << ": " << shownText(now) << " -> " << printable(text) << "\n";
       ++changes;
     }
-    if (!changes) std::cout << "Nothing would change: " << name << " with " << printable(source) << " is active already.\n";
-    if (chainNeedsRepair()) std::cout << "The links from /usr/texbin would then be repaired (as by \"ostrakel repair\").\n";
+    if (!changes)
+      std::cout << "Nothing would change: " << name << " with " << printable(source) << " is active already.\n";
+    if (chainNeedsRepair())
+      std::cout << "The links from /usr/texbin would then be repaired (as by \"ostrakel repair\").\n";
     return kSuccess;
   }
 
   const std::string doing = "make " + name + " (" + printable(source) + ") the active distribution";
-  ServiceAnswer answer = askService(requestnames::kActivateBridge,
-                                    {PlistValue::string(bridge->fileURL().absoluteString()), PlistValue::string(source)},
-                                    doing, "activate_distribution");
+  ServiceAnswer answer =
+      askService(requestnames::kActivateBridge,
+                 {PlistValue::string(bridge->fileURL().absoluteString()), PlistValue::string(source)}, doing,
+                 "activate_distribution");
   if (answer.skipped)
     std::cout << name << " with the binary set " << printable(source) << " was active already.\n";
   else

@@ -23,8 +23,8 @@ using Runner = int (*)(Context&, const Arguments&);
 
 const std::map<std::string, Runner>& commands() {
   static const std::map<std::string, Runner> table = {
-      {"list", runList},     {"show", runShow},   {"use", runUse},       {"repair", runRepair},
-      {"reset", runReset},   {"add", runAdd},     {"remove", runRemove},
+      {"list", runList},   {"show", runShow}, {"use", runUse},       {"repair", runRepair},
+      {"reset", runReset}, {"add", runAdd},   {"remove", runRemove},
   };
   return table;
 }

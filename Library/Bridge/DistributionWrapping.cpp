@@ -33,9 +33,7 @@ bool isRealFolder(FileSystem& fm, const std::string& path) {
   return fileExistsAtPath(fm, path, &isDirectory, false) && isDirectory;
 }
 
-bool isLink(FileSystem& fm, const std::string& path) {
-  return fm.destinationOfSymbolicLink(path, nullptr).has_value();
-}
+bool isLink(FileSystem& fm, const std::string& path) { return fm.destinationOfSymbolicLink(path, nullptr).has_value(); }
 
 bool wellFormed(const DistributionWrapping& wrapping) {
   const std::string name = path::lastComponent(wrapping.bundlePath);
@@ -44,8 +42,7 @@ bool wellFormed(const DistributionWrapping& wrapping) {
     return false;
   if (!path::isAbsolute(wrapping.installation) || wrapping.programs.empty()) return false;
   for (const auto& [set, folder] : wrapping.programs)
-    if (!isPlainFileName(set) || set == "texbin" || !path::isAbsolute(folder) ||
-        folder.find('\0') != std::string::npos)
+    if (!isPlainFileName(set) || set == "texbin" || !path::isAbsolute(folder) || folder.find('\0') != std::string::npos)
       return false;
   return true;
 }
@@ -83,8 +80,8 @@ bool holdsOnlyLinks(FileSystem& fm, const std::string& folder) {
 }  // namespace
 
 bool isPlainFileName(const std::string& name) {
-  return !name.empty() && name.size() <= kMaximumNameBytes && name[0] != '.' &&
-         name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+  return !name.empty() && name.size() <= kMaximumNameBytes && name[0] != '.' && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
 }
 
 bool addWrappedDistribution(const DistributionWrapping& wrapping, ErrorSlot slot) {
@@ -94,8 +91,8 @@ bool addWrappedDistribution(const DistributionWrapping& wrapping, ErrorSlot slot
   }
   FileSystem& fm = fileManager();
   if (fileExistsAtPath(fm, wrapping.bundlePath, false)) {
-    fail(slot, kAddFailed, errorWithCode(kOstrakelErrorDomain, kExists, nullptr,
-                                         FileURL{wrapping.bundlePath}.absoluteString()));
+    fail(slot, kAddFailed,
+         errorWithCode(kOstrakelErrorDomain, kExists, nullptr, FileURL{wrapping.bundlePath}.absoluteString()));
     return false;
   }
   // The distributions folder itself may be missing on a fresh system.
@@ -150,8 +147,8 @@ bool removeWrappedDistribution(const std::string& bundlePath, ErrorSlot slot) {
   const std::string info = path::appendComponent(contents, "Info.plist");
   bool isDirectory = true;
   if (!holdsOnly(fm, bundlePath, {"Contents"}) || !holdsOnly(fm, contents, {"Info.plist", "Programs"}) ||
-      !isRealFolder(fm, programs) || !holdsOnlyLinks(fm, programs) ||
-      isLink(fm, info) || (fileExistsAtPath(fm, info, &isDirectory, false) && isDirectory)) {
+      !isRealFolder(fm, programs) || !holdsOnlyLinks(fm, programs) || isLink(fm, info) ||
+      (fileExistsAtPath(fm, info, &isDirectory, false) && isDirectory)) {
     fail(slot, kRemoveFailed,
          errorWithCode(kOstrakelErrorDomain, kForeignItems, nullptr, FileURL{bundlePath}.absoluteString()));
     return false;
