@@ -115,6 +115,20 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
   uid_t controller = rootSt.st_uid;
   std::vector<std::string> todo;
   pushComponents(path, &todo);
+  if (!hasDotDot(path) && todo.size() >= 2) {
+    // Links stand mostly at the end (an architecture, texbin, Contents): the
+    // folders before the last component often hold none and are opened at once.
+    std::string folders;
+    for (size_t i = todo.size() - 1; i >= 1; --i) folders += todo[i] + "/";
+    Held folder(openDirect(rootFd, folders, O_PATH | O_DIRECTORY, true));
+    struct stat folderSt;
+    if (folder.get() >= 0 && ::fstat(folder.get(), &folderSt) == 0) {
+      current.reset(folder.release());
+      currentSt = folderSt;
+      controller = folderSt.st_uid;
+      todo.resize(1);
+    }
+  }
   int links = 0;
   while (!todo.empty()) {
     std::string name = std::move(todo.back());
@@ -168,10 +182,17 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
 
 }  // namespace
 
+namespace {
+thread_local int actsAsRoot = -1;  // unknown until asked
+}  // namespace
+
 bool required() {
   // An invalid id changes nothing and reports the fsuid in force.
-  return static_cast<uid_t>(::syscall(kSetFsuid, static_cast<uid_t>(-1))) == 0;
+  if (actsAsRoot < 0) actsAsRoot = static_cast<uid_t>(::syscall(kSetFsuid, static_cast<uid_t>(-1))) == 0;
+  return actsAsRoot == 1;
 }
+
+void rightsChanged() { actsAsRoot = -1; }
 
 uid_t linkController(uid_t folderOwner, uid_t linkOwner) { return folderOwner != 0 ? folderOwner : linkOwner; }
 

@@ -21,6 +21,8 @@ inline constexpr int kRefused = EPERM;
 // Whether the calling thread acts with root's file-system rights (its fsuid is
 // 0), so that its lookups must be safe.
 bool required();
+// To be called on the thread after its file-system ids changed.
+void rightsChanged();
 
 // Opens `path` (a path inside the root) with `flags` (O_PATH or an ordinary
 // open), following a final link when `followFinal`. Returns the descriptor, or
