@@ -2,7 +2,8 @@
 # Folders that are symbolic links: a bundle wrapping an existing installation
 # and a linked /usr/local/bin keep their links, and the links are made inside
 # the folders they lead to; a link a volume's owner puts in a bundle never
-# leads a granted repair or activation out of that volume.
+# leads a granted repair or activation out of that volume; a link operation
+# clears the temporary links killed processes left in its folder.
 if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
   exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
 fi
@@ -32,9 +33,15 @@ OSTRAKEL_ROOT=$root "$helper" --list 2>/dev/null | grep -qF '"TeX Live 2022" "x8
 
 start_service
 rm -f "$texlive/texbin"
+# What a replacement killed between its two steps leaves: a temporary link.
+sh -c 'exit 0' &
+dead=$!
+wait "$dead"
+ln -s x86_64 "$texlive/.texbin.ostrakel-$dead-0"
 expect "root repairs a linked bundle" 0 "Fix distributions done" -- fix-bridges
 [[ -L "$root$LTD/TeX Live 2022.velmar/Contents/Programs" && $(readlink "$texlive/texbin") == x86_64 ]] ||
   fail "the repair did not link texbin inside the installation"
+[[ -L "$texlive/.texbin.ostrakel-$dead-0" ]] && fail "a dead process's temporary link was left"
 expect "manager links" 0 "Fix velmarmgr done" -- fix-velmarmgr Example.prefPane
 [[ -L "$root/usr/local/bin" && -L "$root/usr/local/bin.real/velmarmgr" ]] ||
   fail "the linked /usr/local/bin was replaced"
