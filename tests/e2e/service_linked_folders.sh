@@ -28,8 +28,8 @@ OSTRAKEL_ROOT=$root "$helper" --activate "TeX Live 2022" x86_64 >/dev/null 2>&1
 [[ $(readlink "$texlive/texbin") == x86_64 ]] || fail "activation did not link texbin inside the installation"
 [[ $(readlink "$root$LTD/.DefaultTeX/Contents") == "../TeX Live 2022.velmar/Contents" ]] ||
   fail "activation did not point .DefaultTeX at the bundle"
-OSTRAKEL_ROOT=$root "$helper" --list 2>/dev/null | grep -qF '"TeX Live 2022" "x86_64"' ||
-  fail "the activated bundle is no longer listed"
+listing=$(OSTRAKEL_ROOT=$root "$helper" --list 2>/dev/null)
+[[ $listing == *'"TeX Live 2022" "x86_64"'* ]] || fail "the activated bundle is no longer listed"
 
 start_service
 rm -f "$texlive/texbin"
