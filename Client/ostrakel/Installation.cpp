@@ -34,12 +34,16 @@ bool isYear(const std::string& text) {
   return text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The release file is a few lines; its first names the year.
+constexpr size_t kReleaseFileBytes = 64 * 1024;
+
 // "TeX Live 2024": the year from the tree's folder name, else from the
 // release file the installer leaves at its top.
 std::string texLiveName(FileSystem& fm, const std::string& folder) {
   const std::string last = path::lastComponent(folder);
   if (isYear(last)) return "TeX Live " + last;
-  if (std::optional<std::string> release = fm.readFile(path::appendComponent(folder, "release-texlive.txt"), nullptr)) {
+  if (std::optional<std::string> release =
+          fm.readFile(path::appendComponent(folder, "release-texlive.txt"), kReleaseFileBytes, nullptr)) {
     const std::string firstLine = release->substr(0, release->find('\n'));
     const size_t at = firstLine.rfind("version ");
     if (at != std::string::npos && isYear(firstLine.substr(at + 8, 4)))
