@@ -103,6 +103,14 @@ Installation recognizeInstallation(const std::string& folder) {
       return installation;
     }
   }
+  // One platform folder of a TeX Live tree: its set is the platform's.
+  const std::string platformSet = setNameOfPlatform(path::lastComponent(folder));
+  const std::string parent = path::deleteLastComponent(folder);
+  if (!platformSet.empty() && path::lastComponent(parent) == "bin" && holdsTeX(fm, folder)) {
+    installation.sets.emplace_back(platformSet, folder);
+    installation.suggestedName = texLiveName(fm, path::deleteLastComponent(parent));
+    return installation;
+  }
   if (holdsAnyTeXProgram(fm, folder)) {
     const StringList& runnable = Tools4Ostrakel::architectureNames();
     if (runnable.empty())
