@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "platform/Authorization.h"
+#include "platform/RemoteListener.h"
 
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "platform/RemoteClient.h"
@@ -202,12 +203,14 @@ int main(int argc, char** argv) {
       remote::writeAll(fd, header(remote::kMaxFrameLength) + "0123456789");
       fds.push_back(fd);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     auto open = [&] {
       int n = 0;
       for (int fd : fds) n += closedByService(fd) ? 0 : 1;
       return n;
     };
+    // A busy service may take a moment to refuse the ones beyond its limit.
+    for (int i = 0; i < 50 && open() > kMaxConnectionsPerUser; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::printf("held %d\n", open());
     std::fflush(stdout);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
