@@ -57,7 +57,7 @@ void Helper4Ostrakel::fix_velmarmgr_ForName(const std::string& name, const Autho
       [name] { return Tools4Ostrakel::is_velmarmgr_OKForName(name); }, std::move(reply));
 }
 
-void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                           const AuthorizationData& authorization, ReplyBlock reply) {
   executeActionWithName(
       "activate_distribution", authorization,

@@ -29,6 +29,10 @@ struct NodeOwner {
 
 PlistRef PlistValue::string(std::string s) { return std::make_shared<const PlistValue>(std::move(s)); }
 PlistRef PlistValue::integer(int64_t i) { return std::make_shared<const PlistValue>(i); }
+PlistRef PlistValue::unsignedInteger(uint64_t u) {
+  if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return integer(static_cast<int64_t>(u));
+  return std::make_shared<const PlistValue>(u);
+}
 PlistRef PlistValue::real(double d) { return std::make_shared<const PlistValue>(d); }
 PlistRef PlistValue::boolean(bool b) { return std::make_shared<const PlistValue>(b); }
 PlistRef PlistValue::date(PlistDate d) { return std::make_shared<const PlistValue>(d); }
@@ -77,6 +81,16 @@ namespace plist {
 
 namespace {
 
+// libplist marks an integer above the signed range as unsigned only when it
+// reads one (its constructor gives the signed kind in older versions), so
+// such a node is made by reading its XML form.
+plist_t largeUnsignedNode(uint64_t value) {
+  const std::string xml = "<plist version=\"1.0\"><integer>" + std::to_string(value) + "</integer></plist>";
+  plist_t node = nullptr;
+  plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &node);
+  return node;
+}
+
 PlistRef fromNode(plist_t node, int depth) {
   if (!node) return nullptr;
   switch (plist_get_node_type(node)) {
@@ -86,9 +100,14 @@ PlistRef fromNode(plist_t node, int depth) {
       return PlistValue::boolean(value != 0);
     }
     case PLIST_UINT: {
-      // libplist keeps negative integers in two's complement.
+      // libplist keeps negative integers in two's complement; the same bits
+      // may also be an unsigned value of 2^63 or more, which it marks.
       uint64_t value = 0;
       plist_get_uint_val(node, &value);
+      if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+        NodeOwner large{largeUnsignedNode(value)};
+        if (large.node && plist_compare_node_value(node, large.node)) return PlistValue::unsignedInteger(value);
+      }
       return PlistValue::integer(static_cast<int64_t>(value));
     }
     case PLIST_REAL: {
@@ -207,6 +226,7 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
   if (auto s = std::get_if<std::string>(&storage))
     return representable(*s, target) ? plist_new_string(s->c_str()) : nullptr;
   if (auto i = std::get_if<int64_t>(&storage)) return plist_new_uint(static_cast<uint64_t>(*i));
+  if (auto u = std::get_if<uint64_t>(&storage)) return largeUnsignedNode(*u);
   if (auto d = std::get_if<double>(&storage)) return plist_new_real(*d);
   if (auto b = std::get_if<bool>(&storage)) return plist_new_bool(*b ? 1 : 0);
   if (auto data = std::get_if<PlistData>(&storage))
