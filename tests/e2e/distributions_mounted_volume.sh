@@ -17,8 +17,7 @@ unshare --mount --propagation private bash -c '
   device=$(awk -v dir="$(realpath "$ROOT")/media/user/My\\\\040Passport" "\$2 == dir { print \$1 }" /proc/self/mounts)
   [[ $device == /dev/* ]] || { echo "not on a block device: $device" >&2; exit 4; }
   OSTRAKEL_ROOT="$ROOT" "$HELPER" --list 2>/dev/null
-' >"$ROOT/out"
-status=$?
+' >"$ROOT/out" && status=0 || status=$?
 OUT=$(cat "$ROOT/out"; printf x)
 OUT=${OUT%x}
 if ((status == 4)); then
