@@ -66,7 +66,7 @@ void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, con
       "activate_distribution", authorization,
       [url, source](ErrorSlot slot) { return Tools4Ostrakel::activateBridgeAtURL(url, source, slot); },
       [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply),
-      (url ? url->path : std::string("(no URL)")) + " " + source);
+      (url ? url->path : std::string("(no URL)")) + " " + source.value_or("(default binary set)"));
 }
 
 namespace {
