@@ -82,7 +82,7 @@ public:
                               ReplyBlock reply);
   void fix_velmarmgr_ForName(const std::string& name, const AuthorizationData& authorization,
                              ReplyBlock reply);
-  void activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+  void activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                            const AuthorizationData& authorization, ReplyBlock reply);
   // Wrapping an installed TeX as a bundle of the distributions folder, and
   // taking such a bundle away; `description` holds the keys of

@@ -62,7 +62,7 @@ void Helper4Ostrakel::fix_velmarmgr_ForName(const std::string& name, const Autho
       [name] { return Tools4Ostrakel::is_velmarmgr_OKForName(name); }, std::move(reply), name);
 }
 
-void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                           const AuthorizationData& authorization, ReplyBlock reply) {
   // A URL-less activation settles on one bundle before anybody is asked, and
   // the retry after a granted check activates that same bundle: what the
@@ -79,13 +79,14 @@ void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, con
     if (!*chosen) {
       if (BridgeRef newest = Tools4Ostrakel::bridgeForActivation(source, nullptr)) *chosen = newest->fileURL();
     }
-    if (!*chosen) return formatString("No distribution has the binaries %@.", {source});
-    return formatString("Distribution: %@; binaries: %@.", {(*chosen)->path, source});
+    const std::string binaries = source.value_or("the default set");
+    if (!*chosen) return formatString("No distribution has the binaries %@.", {binaries});
+    return formatString("Distribution: %@; binaries: %@.", {(*chosen)->path, binaries});
   };
   executeActionWithName(
       "activate_distribution", authorization, activate,
       [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply),
-      (url ? url->path : std::string("(no URL)")) + " " + source, details);
+      (url ? url->path : std::string("(no URL)")) + " " + source.value_or("(default binary set)"), details);
 }
 
 namespace {

@@ -13,10 +13,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
+#include "platform/MountTable.h"
 #include "platform/Path.h"
 #include "platform/SafeLookup.h"
 #include "platform/SystemRoot.h"
@@ -540,20 +539,14 @@ std::vector<std::string> PosixFileSystem::mountedVolumes() {
       if (fileExists(volume, &isDirectory) && isDirectory) volumes.push_back(volume);
     }
   }
-  if (systemroot::isRealRoot()) {
-    // Real file systems mounted where desktop systems put removable volumes.
-    std::ifstream mounts("/proc/self/mounts");
-    std::string line;
-    while (std::getline(mounts, line)) {
-      std::istringstream fields(line);
-      std::string device, mountPoint;
-      fields >> device >> mountPoint;
-      if (device.rfind("/dev/", 0) != 0) continue;
-      for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
-        if (mountPoint.rfind(base, 0) == 0 &&
-            std::find(volumes.begin(), volumes.end(), mountPoint) == volumes.end())
-          volumes.push_back(mountPoint);
-      }
+  // Real file systems mounted where desktop systems put removable volumes,
+  // inside the system root (a temporary root sees those mounted inside it).
+  for (const mounttable::Mount& mount : mounttable::read()) {
+    std::string volume;
+    if (!mounttable::isBlockDeviceFileSystem(mount) || !systemroot::fromHost(mount.mountPoint, &volume)) continue;
+    for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
+      if (volume.rfind(base, 0) == 0 && std::find(volumes.begin(), volumes.end(), volume) == volumes.end())
+        volumes.push_back(volume);
     }
   }
   return volumes;

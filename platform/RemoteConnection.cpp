@@ -302,7 +302,7 @@ bool Connection::deliver(const std::string& payload) {
   return true;
 }
 
-RemoteReplyBlock Connection::replySender(int64_t id) {
+RemoteReplyBlock Connection::replySender(remote::RequestId id) {
   {
     std::lock_guard lock(mutex_);
     ++outstanding_;
@@ -327,8 +327,8 @@ void Connection::queueReply(const remote::Reply& reply) {
   std::optional<std::string> payload = plist::toBinary(*value);
   std::optional<std::string> frame = payload ? remote::frameBytes(*payload) : std::nullopt;
   if (!frame) {
-    Logger4Ostrakel::logWithLevel(3, "Reply %li to process %d could not be encoded",
-                                  {reply.id, static_cast<int>(peer_.pid)});
+    Logger4Ostrakel::logWithLevel(3, "Reply %@ to process %d could not be encoded",
+                                  {reply.id.description(), static_cast<int>(peer_.pid)});
   }
   {
     std::lock_guard lock(mutex_);

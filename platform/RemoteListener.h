@@ -55,7 +55,7 @@ public:
   // The reply callback for request `id`: usable from any thread, answers at
   // most once and never waits for the peer: the reply is queued and the
   // connection's own thread writes it. Nothing happens when the peer has gone.
-  RemoteReplyBlock replySender(int64_t id);
+  RemoteReplyBlock replySender(remote::RequestId id);
 
 private:
   struct Ticket;

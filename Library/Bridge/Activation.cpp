@@ -76,13 +76,15 @@ bool Tools4Ostrakel::activateBridgeWithName(const std::string& name, const std::
   return false;
 }
 
-bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                          ErrorSlot slot) {
   ErrorRef pending;
   if (url) {
     BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(*url, &pending);
     if (bridge) return activateBridge(bridge, source, slot);
-    storeFirstError(slot, pending);
+    // A path that is no bundle at all is refused without a reading error;
+    // the caller must still learn that nothing was activated.
+    storeFirstError(slot, pending ? pending : noSuchArchitecture(url));
     return false;
   }
 

@@ -48,13 +48,9 @@ bool Tools4Ostrakel::isBridgeControlledByOthers(const BridgeRef& bridge) {
   return false;
 }
 
-BridgeRef Tools4Ostrakel::bridgeForActivation(const std::string& source, ErrorSlot slot) {
+BridgeRef Tools4Ostrakel::bridgeForActivation(const std::optional<std::string>& source, ErrorSlot slot) {
   ErrorRef pending;
   BridgeArray bridges = getActualBridgesOrReturnError(&pending);
-  if (bridges.empty()) {
-    storeFirstError(slot, pending);
-    return nullptr;
-  }
   // Newest bundle folder first. The dates are read once, before sorting, so
   // the order cannot change under the sort; unreadable dates go last.
   FileSystem& fm = fileManager();
@@ -70,16 +66,18 @@ BridgeRef Tools4Ostrakel::bridgeForActivation(const std::string& source, ErrorSl
     return a.first.has_value() && !b.first.has_value();
   });
   for (const auto& [date, bridge] : dated) {
-    if (!bridge->architectureWithSource(source)) continue;
+    // Without an architecture every bridge qualifies, with its default entry.
+    if (source && !bridge->architectureWithSource(source)) continue;
     if (isBridgeControlledByOthers(bridge)) {
       Logger4Ostrakel::logWithLevel(5, "Not choosing %@: another user could change it", {bridge->fileURL().path});
       continue;
     }
     return bridge;
   }
-  UserInfo info;
-  info.localizedDescription = localizedErrorMessage4Ostrakel(111);
-  storeFirstError(slot, pending ? pending : makeError(kOstrakelErrorDomain, 111, std::move(info)));
+  // Nothing offers the architecture: that is the failure. A listing error
+  // (a volume without distributions, an unreadable bundle) may explain it,
+  // so it goes beneath.
+  storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 111, pending));
   return nullptr;
 }
 

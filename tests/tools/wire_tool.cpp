@@ -9,6 +9,9 @@
 //   exit-at-once         connects and exits at once
 //   many N               N connections at once, each asking the version;
 //                        prints "N replies" when every one answered "271"
+//   ask FILE             sends the request dictionary of the property-list
+//                        file FILE as it stands (ids, absent arguments and
+//                        all) and prints the reply dictionary as XML
 //   hold N SECONDS       opens N connections, each sending only a header that
 //                        announces 1 MiB and a few bytes; prints "held K" for
 //                        the K the service kept, then, after SECONDS, "open K"
@@ -107,6 +110,10 @@ int reusedPid(const std::string& socketPath, uid_t uid) {
       std::string why;
       int fd = remote::connectToSocket(socketPath, why);
       if (fd < 0) ::_exit(2);
+      // One answered request first: the service has accepted the connection
+      // while this process was alive.
+      remote::writeAll(fd, frameOf(remote::Request{0, requestnames::kGetVersion, {nullptr}}));
+      if (!readReply(fd)) ::_exit(2);
       if (::fork() == 0) {
         // The child keeps the socket and waits for the form to send.
         char form[32];
@@ -273,6 +280,28 @@ int main(int argc, char** argv) {
                                                  {PlistValue::data(std::string(32, '\1'))}}));
     ::close(fd);
     return 0;
+  }
+  if (mode == "ask" && argc > 3) {
+    std::FILE* file = std::fopen(argv[3], "rb");
+    std::string text;
+    char buffer[4096];
+    for (size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    if (file) std::fclose(file);
+    PlistRef request = plist::parse(text);
+    if (!request) {
+      std::fprintf(stderr, "%s is no property list\n", argv[3]);
+      return 2;
+    }
+    remote::writeAll(fd, frameOf(request));
+    std::string payload;
+    if (remote::readFrame(fd, payload) != remote::FrameStatus::ok) {
+      std::puts("closed");
+      return 1;
+    }
+    PlistRef reply = plist::parse(payload);
+    std::optional<std::string> xml = reply ? plist::toXML(*reply) : std::nullopt;
+    std::fputs(xml ? xml->c_str() : "unreadable reply\n", stdout);
+    return xml ? 0 : 1;
   }
   std::string bytes;
   if (mode == "too-long") {
