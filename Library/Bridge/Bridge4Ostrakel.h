@@ -15,12 +15,7 @@
 #include "platform/Error.h"
 #include "platform/FileURL.h"
 #include "platform/PropertyList.h"
-
-#include <unicode/uversion.h>
-
-U_NAMESPACE_BEGIN
-class RegexPattern;
-U_NAMESPACE_END
+#include "platform/Unicode.h"
 
 namespace ostrakel {
 
@@ -37,13 +32,16 @@ public:
   struct ParsedNames {
     std::string headerName, numberName, trailerName, volumeName;
   };
-  // Evaluates the shared name expression on `baseName` (first match); all
-  // four empty when the expression is unavailable.
+  // The names the shared name expression gives `baseName` (first match); all
+  // four empty when the expression is unavailable. Names that cannot match
+  // anything are decided without the expression.
   static ParsedNames parseBaseName(const std::string& baseName);
+  // The same, always evaluating the expression.
+  static ParsedNames matchNameExpression(const std::string& baseName);
   static const char* kNamePattern;
   // The shared name expression, compiled once per process; nullptr when it
   // could not be compiled.
-  static const icu::RegexPattern* RE();
+  static const unicode::RegularExpression* RE();
 
   // Validation of values read from Info.plist. Each takes an in-out slot with
   // the value (nullptr: no slot; a null value: no value), may replace it, and

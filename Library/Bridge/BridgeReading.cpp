@@ -4,9 +4,6 @@
 #include <memory>
 #include <set>
 
-#include <unicode/regex.h>
-#include <unicode/utext.h>
-
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
@@ -21,61 +18,41 @@ namespace ostrakel {
 // name) and ends it. Evaluated with backtracking first-match semantics.
 const char* Bridge4Ostrakel::kNamePattern = "(.*?)?(\\d+)?(.*?(?:\\((.*?)\\)$)?)?";
 
-const icu::RegexPattern* Bridge4Ostrakel::RE() {
+const unicode::RegularExpression* Bridge4Ostrakel::RE() {
   // Compiled on first use; the initialisation of a local static is safe
   // against concurrent first calls. Kept for the life of the process.
-  static const icu::RegexPattern* const pattern = []() -> const icu::RegexPattern* {
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parseError;
-    icu::RegexPattern* compiled =
-        icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(kNamePattern), 0, parseError, status);
-    if (U_FAILURE(status)) {
-      delete compiled;
-      return nullptr;
-    }
-    return compiled;
-  }();
+  static const unicode::RegularExpression* const pattern =
+      unicode::RegularExpression::compile(kNamePattern).release();
   return pattern;
 }
 
 Bridge4Ostrakel::ParsedNames Bridge4Ostrakel::parseBaseName(const std::string& baseName) {
-  ParsedNames names;
-  const icu::RegexPattern* pattern = RE();
-  if (!pattern) return names;
+  // Every part of the expression is optional and the lazy ones come first, so
+  // the first match starts at 0; a name that starts with neither a digit (of
+  // any script) nor "(" leaves every group empty. Only ASCII is decided here.
+  if (baseName.empty()) return {};
+  const unsigned char first = static_cast<unsigned char>(baseName[0]);
+  if (first < 0x80 && first != '(' && (first < '0' || first > '9')) return {};
+  return matchNameExpression(baseName);
+}
 
-  // The matcher works on the UTF-8 bytes themselves, so group ranges are byte
-  // offsets into `baseName` and names that are not valid UTF-8 keep their bytes.
-  UErrorCode status = U_ZERO_ERROR;
-  UText* text = utext_openUTF8(nullptr, baseName.data(), static_cast<int64_t>(baseName.size()), &status);
-  if (U_FAILURE(status)) {
-    utext_close(text);
-    return names;
+Bridge4Ostrakel::ParsedNames Bridge4Ostrakel::matchNameExpression(const std::string& baseName) {
+  ParsedNames names;
+  const unicode::RegularExpression* pattern = RE();
+  if (!pattern) return names;
+  std::optional<std::vector<unicode::RegularExpression::Range>> ranges = pattern->firstMatch(baseName);
+  if (!ranges) return names;
+  auto group = [&](size_t index) -> std::string {
+    const unicode::RegularExpression::Range& r = (*ranges)[index];
+    if (r.start < 0 || r.end <= r.start || r.end > static_cast<int64_t>(baseName.size())) return "";
+    return baseName.substr(static_cast<size_t>(r.start), static_cast<size_t>(r.end - r.start));
+  };
+  if (ranges->size() >= 4) {
+    names.headerName = group(1);
+    names.numberName = group(2);
+    names.trailerName = group(3);
   }
-  {
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
-    if (U_SUCCESS(status) && matcher) {
-      matcher->reset(text);
-      if (matcher->find(status) && U_SUCCESS(status)) {
-        auto group = [&](int32_t index) -> std::string {
-          UErrorCode groupStatus = U_ZERO_ERROR;
-          int64_t start = matcher->start64(index, groupStatus);
-          int64_t end = matcher->end64(index, groupStatus);
-          if (U_FAILURE(groupStatus) || start < 0 || end <= start ||
-              end > static_cast<int64_t>(baseName.size()))
-            return "";
-          return baseName.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-        };
-        int32_t ranges = matcher->groupCount() + 1;
-        if (ranges >= 4) {
-          names.headerName = group(1);
-          names.numberName = group(2);
-          names.trailerName = group(3);
-        }
-        if (ranges >= 5) names.volumeName = group(4);
-      }
-    }
-  }
-  utext_close(text);
+  if (ranges->size() >= 5) names.volumeName = group(4);
   return names;
 }
 

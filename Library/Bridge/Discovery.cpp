@@ -4,14 +4,12 @@
 #include <set>
 #include <tuple>
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/Unicode.h"
 
 namespace ostrakel {
 
@@ -24,19 +22,13 @@ ParsedNamesKey parsedNamesKey(const Bridge4Ostrakel& bridge) {
   return {bridge.headerName(), bridge.numberName(), bridge.trailerName(), bridge.volumeName()};
 }
 
-std::string lowercase(const std::string& text) {
-  std::string out;
-  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
-  return out;
-}
-
 // The text a "<name>.lowercaseString" key path gives for a bridge.
 std::string lowercasedField(const Bridge4Ostrakel& bridge, const std::string& keyPath) {
   const std::string field = keyPath.substr(0, keyPath.find('.'));
-  if (field == "headerName") return lowercase(bridge.headerName());
-  if (field == "numberName") return lowercase(bridge.numberName());
-  if (field == "trailerName") return lowercase(bridge.trailerName());
-  return lowercase(bridge.displayName());
+  if (field == "headerName") return unicode::lowercase(bridge.headerName());
+  if (field == "numberName") return unicode::lowercase(bridge.numberName());
+  if (field == "trailerName") return unicode::lowercase(bridge.trailerName());
+  return unicode::lowercase(bridge.displayName());
 }
 
 // A bridge with the values its sort keys compare, taken once before sorting
