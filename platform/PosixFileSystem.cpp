@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -543,9 +544,11 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
     listing.resolvedPath = resolvedPathOf(fd.get());
   }
   // The raw directory reading: no stream set-up around the descriptor.
-  std::vector<char> buffer(64 * 1024);
+  // Filled by the kernel; on the stack, so that a short-lived command does
+  // not spread its heap over pages it then has to fault in.
+  alignas(struct dirent64) char buffer[8192];
   while (true) {
-    long n = syscall(SYS_getdents64, fd.get(), buffer.data(), buffer.size());
+    long n = syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
       fail(slot, path);
@@ -553,7 +556,7 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
     }
     if (n == 0) break;
     for (long at = 0; at < n;) {
-      const auto* record = reinterpret_cast<const struct dirent64*>(buffer.data() + at);
+      const auto* record = reinterpret_cast<const struct dirent64*>(buffer + at);
       at += record->d_reclen;
       const char* name = record->d_name;
       if (!std::strcmp(name, ".") || !std::strcmp(name, "..")) continue;

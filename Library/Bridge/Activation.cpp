@@ -30,11 +30,15 @@ bool Tools4Ostrakel::activateBridge(const BridgeRef& bridge, const std::optional
                                     ErrorSlot slot) {
   if (!bridge) invalidParameter("bridge", "Library/Bridge", __LINE__);
   FileSystem& fm = fileManager();
-  Logger4Ostrakel::logWithLevel(7, "Activating bridge:\n%@\narch:%@", {bridge, source});
-  Logger4Ostrakel::logWithLevel(7, "INFO: %@->%@",
-                                {usr_texbin_Path(), fm.destinationOfSymbolicLink(usr_texbin_Path(), nullptr)});
-  Logger4Ostrakel::logWithLevel(
-      7, "INFO: %@->%@", {Programs_texbin_Path(), fm.destinationOfSymbolicLink(Programs_texbin_Path(), nullptr)});
+  // Tracing lines, above the logger's threshold: the links they show are
+  // read only for a logger that would write them.
+  if (Logger4Ostrakel::kThreshold >= 7) {
+    Logger4Ostrakel::logWithLevel(7, "Activating bridge:\n%@\narch:%@", {bridge, source});
+    Logger4Ostrakel::logWithLevel(7, "INFO: %@->%@",
+                                  {usr_texbin_Path(), fm.destinationOfSymbolicLink(usr_texbin_Path(), nullptr)});
+    Logger4Ostrakel::logWithLevel(
+        7, "INFO: %@->%@", {Programs_texbin_Path(), fm.destinationOfSymbolicLink(Programs_texbin_Path(), nullptr)});
+  }
 
   std::string text;
   if (bridge->architectureWithSource(source)) {
