@@ -259,14 +259,14 @@ PlistRef parse(const std::string& bytes) {
     if (!binaryStructureAcceptable(bytes)) return nullptr;
     library()->from_bin(bytes.data(), length, &root.node);
   } else {
-    if (!xmlNestingAcceptable(bytes)) return nullptr;
+    if (!xmlStructureAcceptable(bytes)) return nullptr;
     library()->from_xml(bytes.data(), length, &root.node);
   }
   return root.node ? fromNode(root.node, 1) : nullptr;
 }
 
 PlistRef dictionaryWithContentsOfFile(const std::string& path) {
-  std::optional<std::string> bytes = fileManager().readFile(path, nullptr);
+  std::optional<std::string> bytes = fileManager().readFile(path, kMaxFileBytes, nullptr);
   if (!bytes) return nullptr;
   PlistRef value = parse(*bytes);
   return value && value->asDictionary() ? value : nullptr;

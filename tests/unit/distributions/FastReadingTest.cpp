@@ -45,7 +45,10 @@ public:
   std::optional<FileAttributes> attributesOfItem(const std::string& p, ErrorSlot s) override {
     return real_.attributesOfItem(p, s);
   }
-  std::optional<std::string> readFile(const std::string& p, ErrorSlot s) override { return real_.readFile(p, s); }
+  bool isFolder(const std::string& p, ErrorSlot s) override { return real_.isFolder(p, s); }
+  std::optional<std::string> readFile(const std::string& p, size_t m, ErrorSlot s) override {
+    return real_.readFile(p, m, s);
+  }
   bool writeFileAtomically(const std::string& p, const std::string& b, ErrorSlot s) override {
     return real_.writeFileAtomically(p, b, s);
   }
