@@ -65,6 +65,14 @@ const std::map<std::string, Signature>& signatures() {
         [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) {
           h.activateBridgeAtURL(a[0].url, a[1].string, a[2].data, r);
         }}},
+      {kAddDistribution,
+       {{Kind::dictionary, Kind::authorization},
+        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) { h.addDistribution(a[0].dictionary, a[1].data, r); }}},
+      {kRemoveDistribution,
+       {{Kind::url, Kind::authorization},
+        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) {
+          h.removeDistributionAtURL(a[0].url, a[1].data, r);
+        }}},
   };
   return table;
 }
