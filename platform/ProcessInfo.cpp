@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/Path.h"
+#include "platform/Processor.h"
 #include "platform/PropertyList.h"
 
 namespace ostrakel::processinfo {
@@ -15,7 +16,11 @@ namespace ostrakel::processinfo {
 namespace {
 
 constexpr const char* kSystemVersionFile = "/System/Library/CoreServices/SystemVersion.plist";
-constexpr OperatingSystemVersion kDefaultVersion{10, 15, 7};
+// Without a version file the machine is taken to run a version on which its
+// own architecture runs: the last Intel-only version, or the first one that
+// ran 64-bit ARM (the lowest version of the arm64 architecture's row).
+constexpr OperatingSystemVersion kDefaultIntelVersion{10, 15, 7};
+constexpr OperatingSystemVersion kDefaultARM64Version{11, 0, 0};
 // More digits than this cannot be a version number (and would overflow).
 constexpr size_t kMaxDigits = 18;
 
@@ -81,12 +86,17 @@ std::optional<OperatingSystemVersion> parseProductVersion(const std::string& tex
   return version;
 }
 
+OperatingSystemVersion defaultOperatingSystemVersion() {
+  return processor::isARM64Machine(processor::machine()) ? kDefaultARM64Version : kDefaultIntelVersion;
+}
+
 OperatingSystemVersion readOperatingSystemVersion() {
+  const OperatingSystemVersion fallback = defaultOperatingSystemVersion();
   PlistRef dictionary = plist::dictionaryWithContentsOfFile(kSystemVersionFile);
   PlistRef value = dictionary ? dictionary->get("ProductVersion") : nullptr;
   const std::string* text = value ? value->asString() : nullptr;
-  if (!text) return kDefaultVersion;
-  return parseProductVersion(*text).value_or(kDefaultVersion);
+  if (!text) return fallback;
+  return parseProductVersion(*text).value_or(fallback);
 }
 
 OperatingSystemVersion operatingSystemVersion() {

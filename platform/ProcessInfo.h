@@ -21,9 +21,12 @@ struct OperatingSystemVersion {
   int64_t major = 0, minor = 0, patch = 0;
 };
 // ProductVersion of /System/Library/CoreServices/SystemVersion.plist inside the
-// root; 10.15.7 when that file is missing, unreadable or unusable.
+// root; when that file is missing, unreadable or unusable, the default below.
 // Read at the first call, then kept for the life of the process.
 OperatingSystemVersion operatingSystemVersion();
+// A version on which the machine's own architecture runs: 11.0.0 on 64-bit
+// ARM, 10.15.7 everywhere else.
+OperatingSystemVersion defaultOperatingSystemVersion();
 // The same, read from the file at each call (for tests).
 OperatingSystemVersion readOperatingSystemVersion();
 // "major[.minor[.patch]]" of decimal digits; none for anything else.

@@ -55,9 +55,10 @@ std::optional<int32_t> cpuTypeForMachine(const std::string& machine) {
     case Family::other:
       break;
   }
-  // Unknown families for the logic above; ARM keeps its own code so that log
-  // lines say what the machine is.
-  if (machine == "aarch64" || machine == "arm64") return kFamilyARM | kFlag64;
+  // A 64-bit ARM processor reports its type with the 64-bit flag already set,
+  // as the original platform does; it has no separate capability value.
+  // 32-bit ARM keeps its family code so that log lines say what it is.
+  if (isARM64Machine(machine)) return kFamilyARM | kFlag64;
   if (machine.starts_with("arm")) return kFamilyARM;
   return kUnknownType;
 }
@@ -67,6 +68,8 @@ std::optional<int32_t> cpu64BitCapableForMachine(const std::string& machine) {
   if (mapping.family == Family::other) return std::nullopt;
   return mapping.is64 ? 1 : 0;
 }
+
+bool isARM64Machine(const std::string& machine) { return machine == "aarch64" || machine == "arm64"; }
 
 std::string machine() {
   {

@@ -1,6 +1,6 @@
 // Processor queries, in the form of the original system's sysctl values:
-// "hw.cputype" (family 7 Intel, 18 PowerPC, others unknown) and the 64-bit
-// capability values. Derived from uname(2).
+// "hw.cputype" (family 7 Intel, 18 PowerPC, 12 ARM, others unknown) and the
+// 64-bit capability values. Derived from uname(2).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,8 @@ namespace ostrakel::processor {
 // The values for a machine name as uname(2) gives it (x86_64, i686, ppc64, ...).
 std::optional<int32_t> cpuTypeForMachine(const std::string& machine);
 std::optional<int32_t> cpu64BitCapableForMachine(const std::string& machine);
+// Whether a machine name is a 64-bit ARM processor (aarch64, arm64).
+bool isARM64Machine(const std::string& machine);
 
 // The same for the running machine. Tests may override the machine name.
 std::string machine();

@@ -6,7 +6,7 @@ packages=(
   libplist-dev libicu-dev libsystemd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   dbus dbus-daemon dbus-bin polkitd pkexec gettext
-  passwd util-linux dpkg-dev
+  passwd util-linux dpkg-dev groff-base
   debhelper lintian libxml2-utils systemd
   clang libclang-rt-14-dev
 )

@@ -13,6 +13,7 @@ namespace ostrakel {
 namespace {
 
 constexpr int32_t kFamilyIntel = 7;
+constexpr int32_t kFamilyARM = 12;
 constexpr int32_t kFamilyPowerPC = 18;
 constexpr int32_t kFamilyMask = 0x00FFFFFF;
 constexpr int32_t kArch64 = 0x01000000;
@@ -20,6 +21,7 @@ constexpr int32_t kTypeI386 = kFamilyIntel;
 constexpr int32_t kTypeX86_64 = kFamilyIntel | kArch64;
 constexpr int32_t kTypePPC = kFamilyPowerPC;
 constexpr int32_t kTypePPC64 = kFamilyPowerPC | kArch64;
+constexpr int32_t kTypeARM64 = kFamilyARM | kArch64;
 
 bool containsUniversal(const std::string& identifier) {
   std::string lower = identifier;
@@ -39,14 +41,21 @@ namespace {
 ArchitectureDefaults buildDefaults() {
   auto v = [](const char* text) { return SystemVersion::systemVersionWithString(std::string(text)); };
   ArchitectureDefaults d;
-  d.LSMinimumSystemVersionByArchitecture = {
-      {"ppc", v("10.0.0")}, {"i386", v("10.4.4")}, {"x86_64", v("10.4.7")}, {"ppc64", v("10.4.7")}};
+  // 64-bit ARM came last: it runs from the first system version made for it
+  // (11.0.0) with no upper limit, and runs only its own binary sets. Its
+  // machines ran Intel programs through a translator, but a Linux machine
+  // does not, and no universal set of this table holds ARM code, so offering
+  // either would only activate programs that cannot start.
+  d.LSMinimumSystemVersionByArchitecture = {{"ppc", v("10.0.0")},   {"i386", v("10.4.4")},
+                                            {"x86_64", v("10.4.7")}, {"ppc64", v("10.4.7")},
+                                            {"arm64", v("11.0.0")}};
   d.LSMaximumSystemVersionByArchitecture = {{"ppc", v("10.6.0")}, {"ppc64", v("10.6.0")}};
   d.ArchitectureNamesPriorityByArch = {
       {"i386", {"i386", "ppc"}},
       {"ppc", {"ppc"}},
       {"x86_64", {"x86_64", "i386", "ppc"}},
       {"ppc64", {"ppc64", "ppc"}},
+      {"arm64", {"arm64"}},
   };
   d.ArchitecturePriorityByArch = {
       {"i386",
@@ -60,6 +69,7 @@ ArchitectureDefaults buildDefaults() {
       {"ppc64",
        {"ppc64-darwin", "ppc64", "powerpc64-darwin", "powerpc64", "universal_64-darwin", "ppc-darwin",
         "ppc", "powerpc-darwin", "powerpc", "universal-darwin", "universal"}},
+      {"arm64", {"arm64-darwin", "arm64"}},
   };
   d.ExpectedPrograms = {"tex", "etex", "pdftex", "pdfetex", "xetex", "luatex"};
   d.READMEs = {"For intel machines, universal identifiers must come before intel and ppc",
@@ -110,7 +120,9 @@ int32_t Tools4Ostrakel::CPUTypeFrom(std::optional<int32_t> cputype, std::optiona
   if (family == kFamilyPowerPC || family == kFamilyIntel) {
     const std::optional<int32_t>& capable = family == kFamilyPowerPC ? optional64bitops : cpu64bitCapable;
     if (capable && *capable != 0) type |= kArch64;
-  } else {
+  } else if (type != kTypeARM64) {
+    // 64-bit ARM reports its type with the flag already set and needs no
+    // capability value; any other family is unknown.
     Logger4Ostrakel::logWithLevel(3, "Ostrakel ERROR: unknown CPU type %lul", {static_cast<int64_t>(type)});
   }
   return type;
@@ -132,6 +144,7 @@ std::string Tools4Ostrakel::archForCPU(int32_t type) {
     case kTypeX86_64: return "x86_64";
     case kTypePPC: return "ppc";
     case kTypePPC64: return "ppc64";
+    case kTypeARM64: return "arm64";
     default: return "default";
   }
 }
@@ -143,6 +156,7 @@ int32_t Tools4Ostrakel::CPUForArch(const std::string& name) {
   if (name == "ppc64") return kTypePPC64;
   if (name == "i386" || name == "x86") return kTypeI386;
   if (name == "x86_64") return kTypeX86_64;
+  if (name == "arm64") return kTypeARM64;
   return -1;
 }
 

@@ -5,6 +5,7 @@
 #include "Library/Tools4Ostrakel.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "TempRoot.h"
+#include "platform/ProcessInfo.h"
 #include "platform/Processor.h"
 
 using namespace ostrakel;
@@ -12,7 +13,7 @@ using T = Tools4Ostrakel;
 
 namespace {
 
-constexpr int32_t kI386 = 7, kX86_64 = 16777223, kPPC = 18, kPPC64 = 16777234;
+constexpr int32_t kI386 = 7, kX86_64 = 16777223, kPPC = 18, kPPC64 = 16777234, kARM64 = 16777228;
 
 StringList namesOn(int32_t cpu, const std::string& system) {
   return T::architectureNamesFor(cpu, *SystemVersion::systemVersionWithString(system));
@@ -25,6 +26,7 @@ TEST(ProcessorTypes, ArchitectureNamesOfTypes) {
   EXPECT_EQ(T::archForCPU(kX86_64), "x86_64");
   EXPECT_EQ(T::archForCPU(kPPC), "ppc");
   EXPECT_EQ(T::archForCPU(kPPC64), "ppc64");
+  EXPECT_EQ(T::archForCPU(kARM64), "arm64");
   EXPECT_EQ(T::archForCPU(0), "default");
   EXPECT_EQ(T::archForCPU(12), "default");
   EXPECT_EQ(T::archForCPU(16777216), "default");           // the 64-bit flag alone
@@ -39,7 +41,8 @@ TEST(ProcessorTypes, TypesOfArchitectureNames) {
   EXPECT_EQ(T::CPUForArch("x86"), kI386);
   EXPECT_EQ(T::CPUForArch("x86_64"), kX86_64);
   EXPECT_EQ(T::CPUForArch("X86_64"), -1);
-  EXPECT_EQ(T::CPUForArch("arm64"), -1);
+  EXPECT_EQ(T::CPUForArch("arm64"), kARM64);
+  EXPECT_EQ(T::CPUForArch("aarch64"), -1);
   EXPECT_EQ(T::CPUForArch(""), -1);
 }
 
@@ -71,8 +74,9 @@ TEST(ProcessorTypes, UnknownFamiliesAreLoggedAsErrors) {
   EXPECT_EQ(root.nextLogText(), "Ostrakel ERROR: unknown CPU type 18446744073709551615l");
   T::CPUTypeFrom(7, 1, std::nullopt);
   T::CPUTypeFrom(18, std::nullopt, 0);
+  T::CPUTypeFrom(kARM64, std::nullopt, std::nullopt);
   EXPECT_FALSE(root.nextLogText(200));  // known families are quiet
-  processor::setMachineOverride(std::string("aarch64"));
+  processor::setMachineOverride(std::string("armv7l"));
   EXPECT_EQ(T::arch(), "default");
   auto line = root.nextLogText();
   ASSERT_TRUE(line);
@@ -85,7 +89,7 @@ TEST(ProcessorTypes, RunningMachineFollowsTheProcessorQueries) {
   struct Case { const char* machine; int32_t type; const char* arch; };
   for (const Case& c : {Case{"x86_64", kX86_64, "x86_64"}, Case{"i686", kI386, "i386"},
                         Case{"ppc64", kPPC64, "ppc64"}, Case{"ppc", kPPC, "ppc"},
-                        Case{"aarch64", -2, "default"}}) {
+                        Case{"aarch64", kARM64, "arm64"}, Case{"riscv64", -2, "default"}}) {
     processor::setMachineOverride(std::string(c.machine));
     if (c.type != -2) {
       EXPECT_EQ(T::CPUType(), c.type) << c.machine;
@@ -103,6 +107,9 @@ TEST(ProcessorTypes, RunningMachineFollowsTheProcessorQueries) {
   EXPECT_EQ(priority.front(), "x86_64-darwin");
   EXPECT_EQ(priority.back(), "powerpc");
   processor::setMachineOverride(std::string("aarch64"));
+  EXPECT_EQ(T::architecturePriority(), (StringList{"arm64-darwin", "arm64"}));
+  EXPECT_EQ(T::minimumSystemVersion()->description(), "11.0.0");
+  processor::setMachineOverride(std::string("riscv64"));
   EXPECT_TRUE(T::architecturePriority().empty());
   EXPECT_EQ(T::minimumSystemVersion(), SystemVersion::firstSystemVersion());
   EXPECT_EQ(T::maximumSystemVersion(), SystemVersion::lastSystemVersion());
@@ -175,7 +182,7 @@ TEST(PriorityByArch, RunnablePowerPCSetsStayOnIntelBeforeTheLimit) {
 TEST(ArchitectureDefaults, FreshEqualTablesWithTheirKeys) {
   ArchitectureDefaults a = T::defaults(), b = T::defaults();
   EXPECT_EQ(a.ArchitecturePriorityByArch, b.ArchitecturePriorityByArch);
-  EXPECT_EQ(a.LSMinimumSystemVersionByArchitecture.size(), 4u);
+  EXPECT_EQ(a.LSMinimumSystemVersionByArchitecture.size(), 5u);
   EXPECT_EQ(a.LSMaximumSystemVersionByArchitecture.size(), 2u);
   for (const auto& [arch, version] : a.LSMinimumSystemVersionByArchitecture) {
     EXPECT_NE(version, b.LSMinimumSystemVersionByArchitecture.at(arch)) << arch;  // not shared
@@ -190,4 +197,54 @@ TEST(ArchitectureDefaults, FreshEqualTablesWithTheirKeys) {
   a.LSMinimumSystemVersionByArchitecture.at("ppc")->setMajor(99);
   EXPECT_EQ(T::expectedPrograms().size(), 6u);
   EXPECT_EQ(T::minimumSystemVersionsByArch().at("ppc")->description(), "10.0.0");
+}
+
+// 64-bit ARM was added beside the four original machines, which must read
+// exactly as before: same runnable names, identifiers and limits, in order.
+TEST(ArchitectureDefaults, OriginalMachinesUnchangedBesideARM64) {
+  ArchitectureDefaults d = T::defaults();
+  EXPECT_EQ(d.ArchitectureNamesPriorityByArch,
+            (std::map<std::string, StringList>{{"i386", {"i386", "ppc"}},
+                                               {"ppc", {"ppc"}},
+                                               {"x86_64", {"x86_64", "i386", "ppc"}},
+                                               {"ppc64", {"ppc64", "ppc"}},
+                                               {"arm64", {"arm64"}}}));
+  EXPECT_EQ(d.ArchitecturePriorityByArch.size(), 5u);
+  EXPECT_EQ(d.ArchitecturePriorityByArch["i386"],
+            (StringList{"i386-darwin", "i386", "x86-darwin", "x86", "universal-darwin", "universal", "ppc-darwin",
+                        "ppc", "powerpc-darwin", "powerpc"}));
+  EXPECT_EQ(d.ArchitecturePriorityByArch["ppc"],
+            (StringList{"ppc-darwin", "ppc", "powerpc-darwin", "powerpc", "universal-darwin", "universal"}));
+  EXPECT_EQ(d.ArchitecturePriorityByArch["x86_64"],
+            (StringList{"x86_64-darwin", "x86_64", "universal_64-darwin", "universal_64", "i386-darwin", "i386",
+                        "x86-darwin", "x86", "universal-darwin", "universal", "ppc-darwin", "ppc",
+                        "powerpc-darwin", "powerpc"}));
+  EXPECT_EQ(d.ArchitecturePriorityByArch["ppc64"],
+            (StringList{"ppc64-darwin", "ppc64", "powerpc64-darwin", "powerpc64", "universal_64-darwin",
+                        "ppc-darwin", "ppc", "powerpc-darwin", "powerpc", "universal-darwin", "universal"}));
+  EXPECT_EQ(d.ArchitecturePriorityByArch["arm64"], (StringList{"arm64-darwin", "arm64"}));
+  std::map<std::string, std::string> minimums, maximums;
+  for (const auto& [arch, version] : d.LSMinimumSystemVersionByArchitecture) minimums[arch] = version->description();
+  for (const auto& [arch, version] : d.LSMaximumSystemVersionByArchitecture) maximums[arch] = version->description();
+  EXPECT_EQ(minimums, (std::map<std::string, std::string>{{"ppc", "10.0.0"}, {"i386", "10.4.4"},
+                                                          {"x86_64", "10.4.7"}, {"ppc64", "10.4.7"},
+                                                          {"arm64", "11.0.0"}}));
+  EXPECT_EQ(maximums, (std::map<std::string, std::string>{{"ppc", "10.6.0"}, {"ppc64", "10.6.0"}}));
+}
+
+// An aarch64 machine without a system version file runs its own binary sets,
+// and only those; an Intel one keeps its Intel sets.
+TEST(RunnableNames, EachMachineRunsItsOwnSetsOnItsDefaultSystemVersion) {
+  ostrakel::testing::TempRoot root;  // no SystemVersion.plist inside
+  for (const char* machine : {"aarch64", "x86_64"}) {
+    processor::setMachineOverride(std::string(machine));
+    processinfo::OperatingSystemVersion os = processinfo::readOperatingSystemVersion();
+    auto running = SystemVersion::systemVersionWithString(
+        std::to_string(os.major) + "." + std::to_string(os.minor) + "." + std::to_string(os.patch));
+    StringList names = T::architectureNamesFor(T::CPUType(), *running);
+    EXPECT_EQ(names, std::string(machine) == "aarch64" ? StringList{"arm64"} : (StringList{"x86_64", "i386"}))
+        << machine;
+    EXPECT_EQ(T::architecturePriorityByArchFor(names).count(T::arch()), 1u) << machine;
+  }
+  processor::setMachineOverride(std::nullopt);
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/ProcessInfo.h"
+#include "platform/Processor.h"
 #include "platform/PropertyList.h"
 #include "TestRoot.h"
 
@@ -44,6 +45,7 @@ TEST(ProcessInfo, ProductVersionIsReadFromTheRoot) {
 
 TEST(ProcessInfo, UnusableVersionFilesGiveTheDefault) {
   testkit::TestRoot root;
+  processor::setMachineOverride(std::string("x86_64"));  // the default depends on the machine
   const auto fallback = std::make_tuple(10, 15, 7);
   EXPECT_EQ(triple(processinfo::readOperatingSystemVersion()), fallback);  // missing
   for (const std::string& bytes :
@@ -60,6 +62,9 @@ TEST(ProcessInfo, UnusableVersionFilesGiveTheDefault) {
   std::filesystem::remove(root.host(kFile));
   std::filesystem::create_directory(root.host(kFile));  // a folder where the file should be
   EXPECT_EQ(triple(processinfo::readOperatingSystemVersion()), fallback);
+  processor::setMachineOverride(std::string("aarch64"));
+  EXPECT_EQ(triple(processinfo::readOperatingSystemVersion()), std::make_tuple(11, 0, 0));
+  processor::setMachineOverride(std::nullopt);
 }
 
 TEST(ProcessInfo, HomeComesFromTheEnvironment) {

@@ -35,6 +35,15 @@ TEST(Processor, IntelAndPowerPCMachinesMapToTheirFamilies) {
   }
 }
 
+// 64-bit ARM carries the 64-bit flag in its type and has no capability value.
+TEST(Processor, ARM64MachinesMapToTheFlaggedARMFamily) {
+  for (const char* name : {"aarch64", "arm64"}) {
+    MachineOverride machine(name);
+    EXPECT_EQ(processor::readSysctl("hw.cputype"), 0x100000C) << name;
+    EXPECT_FALSE(processor::readSysctl("hw.cpu64bit_capable")) << name;
+  }
+}
+
 TEST(Processor, CapabilityValuesExistOnlyForTheirFamily) {
   {
     MachineOverride machine("x86_64");
@@ -49,7 +58,7 @@ TEST(Processor, CapabilityValuesExistOnlyForTheirFamily) {
 }
 
 TEST(Processor, OtherMachinesAreAnUnknownFamily) {
-  for (const char* name : {"aarch64", "armv7l", "riscv64", "s390x", "x86-64", "X86_64", "i786"}) {
+  for (const char* name : {"armv7l", "riscv64", "s390x", "x86-64", "X86_64", "i786"}) {
     MachineOverride machine(name);
     std::optional<int32_t> type = processor::readSysctl("hw.cputype");
     ASSERT_TRUE(type) << name;
