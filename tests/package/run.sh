@@ -8,8 +8,9 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 export OSTRAKEL_SOURCE=$here OSTRAKEL_BUILD=$(cd "${1:-$here/build}" && pwd)
 out=$here/build-deb
-bash "$here/scripts/build-package.sh" "$out" >"$out.log" 2>&1 ||
-  { tail -40 "$out.log" >&2; echo "FAIL: the package did not build" >&2; exit 1; }
+mkdir -p "$out"
+bash "$here/scripts/build-package.sh" "$out" >"$out/build.log" 2>&1 ||
+  { tail -40 "$out/build.log" >&2; echo "FAIL: the package did not build" >&2; exit 1; }
 
 source "$here/tests/e2e/lib/service.bash"
 deb=$(ls "$out"/ostrakel_*.deb)
