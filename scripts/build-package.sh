@@ -12,12 +12,14 @@ out=$(cd "$out" && pwd)
 # Every source file the package is built from: no build tree, and neither the
 # tests nor the benchmarks, which the package build leaves out.
 sources() {
-  tar -C "$here" --sort=name --exclude-vcs --exclude='./build' --exclude='./build-*' --exclude='./obj-*' \
-    --exclude='./debian/ostrakel' --exclude='./debian/.debhelper' --exclude='./tests' --exclude='./bench' \
-    --exclude='./.ci' -cf - .
+  tar -C "$here" "$@" --sort=name --exclude-vcs --exclude='./build' --exclude='./build-*' --exclude='./obj-*' \
+    --exclude='./debian/ostrakel' --exclude='./debian/.debhelper' --exclude='./debian/files' \
+    --exclude='./debian/*.substvars' --exclude='./debian/*.debhelper*' --exclude='./debian/debhelper-build-stamp' \
+    --exclude='./tests' --exclude='./bench' --exclude='./.ci' -cf - .
 }
-# A package built from the very same sources is used again.
-digest=$(sources | sha256sum | cut -d' ' -f1)
+# A package built from the very same sources (names, modes and contents) is
+# used again.
+digest=$(sources --mtime=@0 --owner=0 --group=0 --numeric-owner | sha256sum | cut -d' ' -f1)
 if [[ -f $out/sources.sha256 && $(cat "$out/sources.sha256") == "$digest" ]] && compgen -G "$out/*.changes" >/dev/null; then
   echo "build-package: $out holds the package of these sources"
   exit 0
