@@ -27,5 +27,11 @@ fi
 rm -rf "$out/src" "$out/sources.sha256" "$out"/*.deb "$out"/*.ddeb "$out"/*.changes "$out"/*.buildinfo
 mkdir "$out/src"
 sources | tar -C "$out/src" -xf -
+# debhelper gives the build a HOME of its own: a compiler cache found through
+# HOME would start empty every time.
+if [[ -n ${CMAKE_CXX_COMPILER_LAUNCHER:-} && -z ${CCACHE_DIR:-} ]] && command -v ccache >/dev/null; then
+  CCACHE_DIR=$(ccache --get-config cache_dir)
+  export CCACHE_DIR
+fi
 (cd "$out/src" && dpkg-buildpackage -us -uc -b)
 echo "$digest" >"$out/sources.sha256"
