@@ -2,6 +2,8 @@
 // file-system rights, and, when that fails and the request carries
 // authorization data, a check and a retry with the service's rights on the
 // main queue. Exactly one reply in every case.
+#include <unistd.h>
+
 #include "Helper/Helper4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
@@ -38,11 +40,42 @@ ErrorRef unknownExceptionError(const std::string& name) {
 
 const char* outcomeWord(const ErrorRef& error) { return error ? "FAILED" : "done"; }
 
+// Bytes a peer chose, made safe for one log line.
+std::string escapedForLog(const std::string& text) {
+  static const char* const kHex = "0123456789abcdef";
+  std::string escaped;
+  for (unsigned char c : text) {
+    if (c == '\\' || c == '"') {
+      escaped += '\\';
+      escaped += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7f) {
+      escaped += c == '\n' ? std::string("\\n") : std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+    } else {
+      escaped += static_cast<char>(c);
+    }
+  }
+  return escaped;
+}
+
+// One line per state-changing request: who asked, what for, and how it ended.
+void logOutcome(const remote::PeerCredentials* peer, const std::string& name, const std::string& target,
+                const std::string& outcome) {
+  const std::string what = target.empty() ? name : formatString("%@ \"%@\"", {name, escapedForLog(target)});
+  Logger4Ostrakel::logWithLevel(5, "Request by uid %ld pid %ld: %@: %@",
+                                {static_cast<long>(peer ? peer->uid : ::getuid()),
+                                 static_cast<long>(peer ? peer->pid : ::getpid()), what, outcome});
+}
+
+std::string outcomeText(const ErrorRef& error) {
+  if (!error) return "done";
+  return formatString("FAILED (%@ %ld)", {error->domain, static_cast<long>(error->code)});
+}
+
 }  // namespace
 
 void Helper4Ostrakel::executeActionWithName(const std::string& name, const AuthorizationData& authorization,
                                             ActionBlock actionBlock, SkipBlock skipBlock,
-                                            ReplyBlock replyBlock) {
+                                            ReplyBlock replyBlock, const std::string& target) {
   Logger4Ostrakel::logWithLevel(7, "Action: %@", {name});
   const std::string message = stringsForName(name).message;
   const char* firstFormat = authorization ? "%@ %@" : "%@ %@ (NO authData)";
@@ -52,6 +85,7 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
   bool succeeded = false;
   try {
     if (skipBlock && skipBlock()) {
+      logOutcome(peer, name, target, "skipped");
       replyBlock(formatString("%@: skipped", {message}), nullptr);
       return;
     }
@@ -60,15 +94,18 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
     succeeded = actionBlock(&error);
   } catch (const std::exception& exception) {
     ErrorRef failure = exceptionError(name, exception);
+    logOutcome(peer, name, target, outcomeText(failure));
     replyBlock(formatString(firstFormat, {message, "FAILED"}), failure);
     return;
   } catch (...) {
     ErrorRef failure = unknownExceptionError(name);
+    logOutcome(peer, name, target, outcomeText(failure));
     replyBlock(formatString(firstFormat, {message, "FAILED"}), failure);
     return;
   }
 
   if (succeeded || !authorization) {
+    logOutcome(peer, name, target, outcomeText(error));
     replyBlock(formatString(firstFormat, {message, outcomeWord(error)}), error);
     return;
   }
@@ -78,7 +115,7 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
   std::shared_ptr<Helper4Ostrakel> self = weak_from_this().lock();
   std::optional<remote::PeerCredentials> retryPeer;
   if (peer) retryPeer = *peer;
-  mainqueue::post([self, authorization, name, actionBlock, replyBlock, message, retryPeer] {
+  mainqueue::post([self, authorization, name, actionBlock, replyBlock, message, retryPeer, target] {
     remote::CurrentPeerScope scope(retryPeer);
     ErrorRef outcome;
     try {
@@ -100,6 +137,7 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
     } catch (...) {
       outcome = unknownExceptionError(name);
     }
+    logOutcome(retryPeer ? &*retryPeer : nullptr, name, target, outcomeText(outcome) + " after authorization");
     replyBlock(formatString("%@ %@", {message, outcomeWord(outcome)}), outcome);
   });
 }

@@ -12,13 +12,13 @@
 #include "platform/Error.h"
 #include "platform/FileURL.h"
 #include "platform/PropertyList.h"
+#include "Protocol/HelperRequests.h"
 
 namespace ostrakel {
 
 class Listener;       // platform/RemoteListener.h
 class Connection;     // platform/RemoteListener.h
 
-inline constexpr const char* kServiceName = "brennick.Helper";
 inline constexpr long kBuildNumber = 271;
 inline constexpr const char* kBuildNumberText = "271";
 
@@ -62,8 +62,10 @@ public:
   static bool checkAuthorization(const AuthorizationData& data, const std::string& name, ErrorSlot slot);
 
   // Action execution.
+  // `target` names what the request changes, for the log line of its outcome.
   void executeActionWithName(const std::string& name, const AuthorizationData& authorization,
-                             ActionBlock actionBlock, SkipBlock skipBlock, ReplyBlock replyBlock);
+                             ActionBlock actionBlock, SkipBlock skipBlock, ReplyBlock replyBlock,
+                             const std::string& target = {});
 
   // The remote interface.
   void getVersionWithAuthorization(const AuthorizationData& authorization, ReplyBlock reply);
@@ -74,8 +76,14 @@ public:
                               ReplyBlock reply);
   void fix_velmarmgr_ForName(const std::string& name, const AuthorizationData& authorization,
                              ReplyBlock reply);
-  void activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+  void activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                            const AuthorizationData& authorization, ReplyBlock reply);
+  // Wrapping an installed TeX as a bundle of the distributions folder, and
+  // taking such a bundle away; `description` holds the keys of
+  // distributionkeys (file URLs for the paths).
+  void addDistribution(const PlistRef& description, const AuthorizationData& authorization, ReplyBlock reply);
+  void removeDistributionAtURL(const std::optional<FileURL>& url, const AuthorizationData& authorization,
+                               ReplyBlock reply);
 
 private:
   mutable std::mutex listenerMutex_;

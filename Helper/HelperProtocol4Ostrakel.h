@@ -6,21 +6,10 @@
 #include <string>
 
 #include "Helper/Helper4Ostrakel.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/RemoteListener.h"
 
 namespace ostrakel {
-
-// The request names, as the interface declares them.
-namespace requestnames {
-inline constexpr const char* kGetVersion = "getVersionWithAuthorization:replyBlock:";
-inline constexpr const char* kReset = "resetWithAuthorization:replyBlock:";
-inline constexpr const char* kFixBridges = "fixBridgesWithAuthorization:replyBlock:";
-inline constexpr const char* kFixContext = "fixContextWithAuthorization:replyBlock:";
-inline constexpr const char* kCopyLaunchdInformation = "copyLaunchdInformation:withAuthorization:replyBlock:";
-inline constexpr const char* kFixVelmarmgr = "fix_velmarmgr_ForName:withAuthorization:replyBlock:";
-inline constexpr const char* kActivateBridge =
-    "activateBridgeAtURL:architectureSource:withAuthorization:replyBlock:";
-}  // namespace requestnames
 
 class HelperProtocol4Ostrakel : public RemoteObject {
 public:

@@ -1,8 +1,11 @@
-// The seven requests of the remote interface.
+// The requests of the remote interface.
 #include "Helper/Helper4Ostrakel.h"
+#include "Library/Bridge/DistributionWrapping.h"
+#include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/MainQueue.h"
+#include "platform/Path.h"
 #include "platform/ProcessInfo.h"
 
 namespace ostrakel {
@@ -54,15 +57,85 @@ void Helper4Ostrakel::fix_velmarmgr_ForName(const std::string& name, const Autho
   executeActionWithName(
       "create_velmarmgr", authorization,
       [name](ErrorSlot slot) { return Tools4Ostrakel::fix_velmarmgr_ForName(name, slot); },
-      [name] { return Tools4Ostrakel::is_velmarmgr_OKForName(name); }, std::move(reply));
+      [name] { return Tools4Ostrakel::is_velmarmgr_OKForName(name); }, std::move(reply), name);
 }
 
-void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+void Helper4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                           const AuthorizationData& authorization, ReplyBlock reply) {
   executeActionWithName(
       "activate_distribution", authorization,
       [url, source](ErrorSlot slot) { return Tools4Ostrakel::activateBridgeAtURL(url, source, slot); },
-      [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply));
+      [url, source] { return Tools4Ostrakel::isActiveBridgeAtURL(url, source); }, std::move(reply),
+      (url ? url->path : std::string("(no URL)")) + " " + source.value_or("(default binary set)"));
+}
+
+namespace {
+
+// The bundle must stand directly in the distributions folder of the root volume.
+bool inDistributionsFolder(const std::optional<FileURL>& url) {
+  return url && path::deleteLastComponent(path::standardize(url->path)) == path::standardize(Tools4Ostrakel::LTD_Path()) &&
+         isPlainFileName(path::lastComponent(url->path));
+}
+
+// A wrapping as the client described it, or none when the description is
+// not a dictionary of file URLs. The bundle must stand directly in the
+// distributions folder; the rest is checked where the bundle is made.
+std::optional<DistributionWrapping> decodeWrapping(const PlistRef& description) {
+  using namespace distributionkeys;
+  auto pathOf = [](const PlistRef& value) -> std::optional<std::string> {
+    if (!value || !value->asString()) return std::nullopt;
+    std::optional<FileURL> url = FileURL::fromString(*value->asString());
+    if (!url) return std::nullopt;
+    return url->path;
+  };
+  if (!description || !description->asDictionary()) return std::nullopt;
+  std::optional<std::string> bundle = pathOf(description->get(kBundle));
+  std::optional<std::string> installation = pathOf(description->get(kInstallation));
+  const PlistRef programs = description->get(kPrograms);
+  if (!bundle || !inDistributionsFolder(FileURL{*bundle}) || !installation || !programs || !programs->asArray())
+    return std::nullopt;
+  DistributionWrapping wrapping;
+  wrapping.bundlePath = path::standardize(*bundle);
+  wrapping.installation = *installation;
+  // An array of [set, folder URL] pairs keeps the client's order of preference.
+  for (const PlistRef& pair : *programs->asArray()) {
+    const PlistArray* items = pair ? pair->asArray() : nullptr;
+    if (!items || items->size() != 2 || !(*items)[0] || !(*items)[0]->asString()) return std::nullopt;
+    std::optional<std::string> folder = pathOf((*items)[1]);
+    if (!folder) return std::nullopt;
+    wrapping.programs.emplace_back(*(*items)[0]->asString(), *folder);
+  }
+  return wrapping;
+}
+
+
+}  // namespace
+
+void Helper4Ostrakel::addDistribution(const PlistRef& description, const AuthorizationData& authorization,
+                                      ReplyBlock reply) {
+  std::optional<DistributionWrapping> wrapping = decodeWrapping(description);
+  executeActionWithName(
+      "add_distribution", authorization,
+      [wrapping](ErrorSlot slot) {
+        if (wrapping) return addWrappedDistribution(*wrapping, slot);
+        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 713, errorWithOstrakelCode(711)));
+        return false;
+      },
+      [] { return false; }, std::move(reply), wrapping ? wrapping->bundlePath : std::string("(malformed)"));
+}
+
+void Helper4Ostrakel::removeDistributionAtURL(const std::optional<FileURL>& url,
+                                              const AuthorizationData& authorization, ReplyBlock reply) {
+  const bool allowed = inDistributionsFolder(url);
+  const std::string bundle = allowed ? path::standardize(url->path) : std::string();
+  executeActionWithName(
+      "remove_distribution", authorization,
+      [allowed, bundle](ErrorSlot slot) {
+        if (allowed) return removeWrappedDistribution(bundle, slot);
+        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 714, errorWithOstrakelCode(711)));
+        return false;
+      },
+      [] { return false; }, std::move(reply), allowed ? bundle : std::string("(outside the distributions folder)"));
 }
 
 }  // namespace ostrakel

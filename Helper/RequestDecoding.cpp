@@ -10,13 +10,14 @@ namespace ostrakel {
 
 namespace {
 
-enum class Kind { authorization, dictionary, string, url };
+enum class Kind { authorization, dictionary, string, optionalString, url };
 
 const char* kindName(Kind kind) {
   switch (kind) {
     case Kind::authorization: return "authorization data";
     case Kind::dictionary: return "a dictionary";
     case Kind::string: return "a string";
+    case Kind::optionalString: return "a string or nothing";
     case Kind::url: return "a file URL string";
   }
   return "?";
@@ -26,7 +27,7 @@ const char* kindName(Kind kind) {
 struct Argument {
   AuthorizationData data;
   PlistRef dictionary;
-  std::string string;
+  std::optional<std::string> string;
   std::optional<FileURL> url;
 };
 using Arguments = std::vector<Argument>;
@@ -59,18 +60,27 @@ const std::map<std::string, Signature>& signatures() {
         }}},
       {kFixVelmarmgr,
        {{Kind::string, Kind::authorization},
-        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) { h.fix_velmarmgr_ForName(a[0].string, a[1].data, r); }}},
+        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) { h.fix_velmarmgr_ForName(*a[0].string, a[1].data, r); }}},
       {kActivateBridge,
-       {{Kind::url, Kind::string, Kind::authorization},
+       {{Kind::url, Kind::optionalString, Kind::authorization},
         [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) {
           h.activateBridgeAtURL(a[0].url, a[1].string, a[2].data, r);
+        }}},
+      {kAddDistribution,
+       {{Kind::dictionary, Kind::authorization},
+        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) { h.addDistribution(a[0].dictionary, a[1].data, r); }}},
+      {kRemoveDistribution,
+       {{Kind::url, Kind::authorization},
+        [](Helper4Ostrakel& h, const Arguments& a, ReplyBlock r) {
+          h.removeDistributionAtURL(a[0].url, a[1].data, r);
         }}},
   };
   return table;
 }
 
 // Fills `argument` from `value`; an absent value is allowed where the
-// interface can carry "none" (authorization data, the dictionary, the URL).
+// interface can carry "none" (authorization data, the dictionary, the URL, an
+// activation's architecture, which then falls back to the bundle's default).
 bool decodeArgument(Kind kind, const PlistRef& value, Argument& argument) {
   if (!value) return kind != Kind::string;
   switch (kind) {
@@ -83,6 +93,7 @@ bool decodeArgument(Kind kind, const PlistRef& value, Argument& argument) {
       argument.dictionary = value;
       return true;
     case Kind::string:
+    case Kind::optionalString:
       if (!value->asString()) return false;
       argument.string = *value->asString();
       return true;

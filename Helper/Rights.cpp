@@ -4,6 +4,7 @@
 #include "Helper/Helper4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/LayoutPaths.h"
+#include "Library/Common/Logger4Ostrakel.h"
 #include "platform/Authorization.h"
 #include "platform/Format.h"
 #include "platform/ProcessInfo.h"
@@ -55,7 +56,18 @@ std::map<std::string, ActionStrings> rightsTable() {
       {"fix_context", {"Fix context", "Repair: fix context.", 709}},
       {"copy_launchd_information", {"Copy launchd information", "Repair: copy launchd information.", 113}},
       {"activate_distribution", {"Activate distribution", "Activating a distribution.", 710}},
+      {"add_distribution",
+       {"Add distribution",
+        "Add a distribution: make a bundle in /Library/TeX/Distributions that links to an installed TeX.", 713}},
+      {"remove_distribution",
+       {"Remove distribution",
+        "Remove a distribution bundle that was made from an installed TeX; the installation stays.", 714}},
   };
+}
+
+// Taking away a bundle that adding made needs the right that made it.
+std::string rightNameOfAction(const std::string& name) {
+  return name == "remove_distribution" ? "add_distribution" : name;
 }
 
 ErrorRef statusError(const char* domain, int64_t status) {
@@ -93,10 +105,22 @@ bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const st
   std::shared_ptr<AuthorizationRef> reference = authorizationWithExternalData(data, slot);
   if (!reference) return false;
   const std::string prompt = stringsForName(name).prompt;
-  const std::string right = stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, name);
-  int32_t status = authorization::copyRights(reference->reference, right, prompt);
+  const std::string right =
+      stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, rightNameOfAction(name));
+  authorization::Failure failure;
+  int32_t status = authorization::copyRights(reference->reference, right, prompt, &failure);
   if (status == authorization::kSuccess) return true;
-  storeFirstError(slot, statusError(kNSCocoaErrorDomain, status));
+  ErrorRef error = statusError(kNSCocoaErrorDomain, status);
+  if (!failure.text.empty()) {
+    // polkit's own words say whether it is missing or lacks the policy.
+    Logger4Ostrakel::logWithLevel(3, "Authorization of %@ failed: %@: %@", {right, failure.name, failure.text});
+    UserInfo info = error->userInfo;
+    UserInfo cause;
+    cause.localizedDescription = failure.text;
+    info.underlying = makeError(failure.name, failure.code, std::move(cause));
+    error = makeError(error->domain, error->code, std::move(info));
+  }
+  storeFirstError(slot, error);
   return false;
 }
 

@@ -97,7 +97,9 @@ public:
   static bool activateBridge(const BridgeRef& bridge, const std::optional<std::string>& source,
                              ErrorSlot slot);
   static bool activateBridgeWithName(const std::string& name, const std::string& source, ErrorSlot slot);
-  static bool activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+  // Without a URL the newest bridge offering the source is chosen; without a
+  // source the bridge's default entry is activated.
+  static bool activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                   ErrorSlot slot);
   static bool isActiveBridgeAtURL(const std::optional<FileURL>& url,
                                   const std::optional<std::string>& source);

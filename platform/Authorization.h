@@ -44,9 +44,19 @@ std::optional<Reference> parseExternalForm(const std::string& bytes);
 // calling thread serves (remote::currentPeer()); otherwise kInvalidRef.
 int32_t createFromExternalForm(const std::string& bytes, std::shared_ptr<Reference>& reference);
 
+// Why the authority could not be asked or refused to answer: the error's
+// name (a D-Bus error name, or NSPOSIXErrorDomain), a system error number
+// and the authority's own text. Empty text when there is nothing to tell.
+struct Failure {
+  std::string name;
+  int64_t code = 0;
+  std::string text;
+};
+
 // Asks whether the process of `reference` holds the right `rightName`; the
 // authority may ask its user, showing `prompt`. kSuccess when granted.
-int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt);
+int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt,
+                   Failure* failure = nullptr);
 
 // For tests: replaces the authority's decision (an empty function restores it).
 using RightsChecker =

@@ -1,6 +1,7 @@
 // The rights check: polkit's CheckAuthorization on the system bus for the
 // requesting process, with user interaction allowed.
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -18,11 +19,23 @@ constexpr uint32_t kAllowUserInteraction = 1;
 std::mutex gCheckerMutex;
 RightsChecker gChecker;
 
-int32_t askPolkit(const Reference& reference, const std::string& rightName, const std::string& prompt) {
+void describe(Failure* failure, std::string name, int errorNumber, std::string text) {
+  if (failure) *failure = {std::move(name), errorNumber, std::move(text)};
+}
+
+int32_t askPolkit(const Reference& reference, const std::string& rightName, const std::string& prompt,
+                  Failure* failure) {
   const systemdbus::Functions* sd = systemdbus::functions();
-  if (!sd) return kInternal;
+  if (!sd) {
+    describe(failure, "NSPOSIXErrorDomain", ENOENT, "the system bus library cannot be loaded");
+    return kInternal;
+  }
   sd_bus* bus = nullptr;
-  if (sd->open_system(&bus) < 0) return kInternal;
+  if (int r = sd->open_system(&bus); r < 0) {
+    describe(failure, "NSPOSIXErrorDomain", -r,
+             std::string("cannot connect to the system bus: ") + std::strerror(-r));
+    return kInternal;
+  }
   sd_bus_message* call = nullptr;
   sd_bus_message* reply = nullptr;
   sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -39,7 +52,11 @@ int32_t askPolkit(const Reference& reference, const std::string& rightName, cons
                               "polkit.gettext_domain", "brennick.Helper", kAllowUserInteraction, "");
   if (r >= 0) r = sd->call(bus, call, kCheckTimeoutMicroseconds, &error, &reply);
   if (r < 0) {
-    if (sd->error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled")) status = kCanceled;
+    if (sd->error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled"))
+      status = kCanceled;
+    else
+      describe(failure, error.name ? error.name : "NSPOSIXErrorDomain", -r,
+               error.message ? error.message : std::strerror(-r));
   } else {
     int authorized = 0, challenge = 0;
     bool dismissed = false;
@@ -77,14 +94,15 @@ void setRightsCheckerForTesting(RightsChecker checker) {
   gChecker = std::move(checker);
 }
 
-int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt) {
+int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt,
+                   Failure* failure) {
   RightsChecker checker;
   {
     std::lock_guard<std::mutex> lock(gCheckerMutex);
     checker = gChecker;
   }
   if (checker) return checker(reference, rightName, prompt);
-  return askPolkit(reference, rightName, prompt);
+  return askPolkit(reference, rightName, prompt, failure);
 }
 
 }  // namespace ostrakel::authorization

@@ -37,10 +37,15 @@ public:
   // Creates a link holding `destination` unchanged; fails when anything is at `path`.
   virtual bool createSymbolicLink(const std::string& path, const std::string& destination,
                                   ErrorSlot slot) = 0;
+  // Whether `path`, links followed, leads to a folder. When not, the slot says
+  // why: nothing there or a dangling link (ENOENT), no folder (ENOTDIR), or a
+  // link that may not be followed.
+  virtual bool isFolder(const std::string& path, ErrorSlot slot) = 0;
   // Puts a link holding `destination` at `path`, replacing what stands there
   // atomically where the kernel allows: the link is made under a temporary name
   // in the same folder and renamed over the old item; only a real folder in the
-  // way is removed first. On failure the old item is left in place.
+  // way is removed first. On failure the old item is left in place. Temporary
+  // links that killed processes left in that folder are removed.
   virtual bool replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                        ErrorSlot slot) = 0;
   // Entry names of a folder (no "." or ".."), sorted by byte value.
@@ -54,7 +59,8 @@ public:
   // Attributes of the item itself (a final link is not followed).
   virtual std::optional<FileAttributes> attributesOfItem(const std::string& path,
                                                          ErrorSlot slot) = 0;
-  virtual std::optional<std::string> readFile(const std::string& path, ErrorSlot slot) = 0;
+  // The file's bytes; a file larger than `maxBytes` is refused unread (EFBIG).
+  virtual std::optional<std::string> readFile(const std::string& path, size_t maxBytes, ErrorSlot slot) = 0;
   // Replaces the file only by a complete new one (write to a temporary, rename).
   virtual bool writeFileAtomically(const std::string& path, const std::string& bytes,
                                    ErrorSlot slot) = 0;

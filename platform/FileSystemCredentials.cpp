@@ -1,5 +1,7 @@
 #include "platform/FileSystemCredentials.h"
 
+#include "platform/SafeLookup.h"
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -53,6 +55,7 @@ FileSystemCredentialsScope::FileSystemCredentialsScope(const remote::PeerCredent
     throw std::runtime_error("cannot take on the caller's file-system identity");
   }
   active_ = true;
+  safelookup::rightsChanged();
 }
 
 FileSystemCredentialsScope::~FileSystemCredentialsScope() {
@@ -60,6 +63,7 @@ FileSystemCredentialsScope::~FileSystemCredentialsScope() {
   setFsuid(savedFsuid_);
   setFsgid(savedFsgid_);
   setThreadGroups(savedGroups_);
+  safelookup::rightsChanged();
 }
 
 }  // namespace ostrakel

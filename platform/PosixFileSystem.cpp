@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,11 +13,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
+#include "platform/MountTable.h"
 #include "platform/Path.h"
+#include "platform/SafeLookup.h"
 #include "platform/SystemRoot.h"
 
 namespace ostrakel {
@@ -63,6 +64,8 @@ std::string relativeToRoot(const std::string& path) {
 // Opens `path` (inside the root) with resolution confined to the root.
 // Returns -1 with errno set on failure.
 int openInRoot(const std::string& path, int flags, bool followFinal) {
+  // With root's rights no link that someone else controls is followed.
+  if (safelookup::required()) return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal);
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
@@ -178,12 +181,66 @@ bool removeAt(int parent, const std::string& name, int* err) {
   return true;
 }
 
+constexpr const char* kTemporaryMark = ".ostrakel-";
+
 std::string temporaryName(const std::string& name) {
   static std::atomic<unsigned> counter{0};
   char buffer[96];
-  std::snprintf(buffer, sizeof buffer, ".%.40s.ostrakel-%d-%u", name.c_str(),
+  std::snprintf(buffer, sizeof buffer, ".%.40s%s%d-%u", name.c_str(), kTemporaryMark,
                 static_cast<int>(getpid()), counter.fetch_add(1));
   return buffer;
+}
+
+bool allDigits(const std::string& text, size_t from, size_t to) {
+  if (from >= to || to - from > 10) return false;
+  for (size_t i = from; i < to; ++i)
+    if (text[i] < '0' || text[i] > '9') return false;
+  return true;
+}
+
+// The process that made the temporary name `entry`; 0 when the name is none
+// of temporaryName's.
+pid_t temporaryMaker(const std::string& entry) {
+  const std::string mark = kTemporaryMark;
+  size_t at = entry.rfind(mark);
+  if (entry.empty() || entry[0] != '.' || at == std::string::npos || at < 2 || at - 1 > 40) return 0;
+  size_t pidStart = at + mark.size();
+  size_t dash = entry.find('-', pidStart);
+  if (dash == std::string::npos || !allDigits(entry, pidStart, dash) || !allDigits(entry, dash + 1, entry.size()))
+    return 0;
+  long pid = std::stol(entry.substr(pidStart, dash - pidStart));
+  return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+// A process killed between making a temporary link and renaming it leaves the
+// link behind; removes such links (of dead processes only) from `folder`.
+void removeStaleTemporaryLinks(int folder) {
+  int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    close(fd);
+    return;
+  }
+  std::vector<std::string> stale;
+  while (struct dirent* entry = readdir(dir)) {
+    std::string n = entry->d_name;
+    pid_t maker = temporaryMaker(n);
+    if (maker == 0 || maker == getpid()) continue;
+    struct stat st;
+    if (fstatat(folder, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) continue;
+    if (kill(maker, 0) != 0 && errno == ESRCH) stale.push_back(std::move(n));
+  }
+  closedir(dir);
+  for (const std::string& n : stale) unlinkat(folder, n.c_str(), 0);
+}
+
+// Whether the text of the link `link` (standing in `folder`) may be followed:
+// always, but for a thread with root's rights and a link someone else controls.
+bool mayFollow(const std::string& folder, const struct stat& link) {
+  if (!safelookup::required()) return true;
+  struct stat folderSt;
+  return statInRoot(folder, true, &folderSt) && safelookup::linkController(folderSt.st_uid, link.st_uid) == 0;
 }
 
 std::optional<PlistDate> dateOf(const struct statx_timestamp& ts) {
@@ -265,6 +322,14 @@ bool PosixFileSystem::createSymbolicLink(const std::string& path, const std::str
   return true;
 }
 
+bool PosixFileSystem::isFolder(const std::string& path, ErrorSlot slot) {
+  FD fd(openInRoot(path, O_PATH, true));
+  struct stat st;
+  if (!fd.ok() || fstat(fd.get(), &st) != 0) return fail(slot, path);
+  if (!S_ISDIR(st.st_mode)) return fail(slot, path, ENOTDIR);
+  return true;
+}
+
 bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                               ErrorSlot slot) {
   if (destination.empty() || destination.find('\0') != std::string::npos)
@@ -278,6 +343,7 @@ bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std
     int err = 0;
     if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
   }
+  removeStaleTemporaryLinks(parent.get());
   std::string temporary = temporaryName(name);
   if (symlinkat(destination.c_str(), parent.get(), temporary.c_str()) != 0) return fail(slot, path);
   if (renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
@@ -345,6 +411,8 @@ std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
       struct stat st;
       if (!statInRoot(candidate, false, &st)) {
         missing = true;
+      } else if (S_ISLNK(st.st_mode) && !mayFollow(resolved, st) && ++links <= 40) {
+        missing = true;  // kept as written, like a missing item
       } else if (S_ISLNK(st.st_mode) && ++links <= 40) {
         if (auto text = destinationOfSymbolicLink(candidate, nullptr)) {
           if (path::isAbsolute(*text)) resolved = "/";
@@ -386,7 +454,8 @@ std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::strin
   return attributes;
 }
 
-std::optional<std::string> PosixFileSystem::readFile(const std::string& path, ErrorSlot slot) {
+std::optional<std::string> PosixFileSystem::readFile(const std::string& path, size_t maxBytes, ErrorSlot slot) {
+  const off_t limit = static_cast<off_t>(std::min<size_t>(maxBytes, kMaxReadSize));
   // Non-blocking open: a FIFO (or a device) where a file is expected must not
   // hang the reader; anything but a regular file is refused just below.
   FD fd(openInRoot(path, O_RDONLY | O_NONBLOCK, true));
@@ -403,7 +472,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path, Er
     fail(slot, path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return std::nullopt;
   }
-  if (st.st_size > kMaxReadSize) {
+  if (st.st_size > limit) {
     fail(slot, path, EFBIG);
     return std::nullopt;
   }
@@ -411,7 +480,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path, Er
   bytes.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (true) {
-    if (done == bytes.size()) bytes.resize(bytes.size() + 4096);
+    if (done == bytes.size()) bytes.resize(std::min(bytes.size() + 4096, static_cast<size_t>(limit) + 1));
     ssize_t n = read(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -420,7 +489,7 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path, Er
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
-    if (done > static_cast<size_t>(kMaxReadSize)) {
+    if (done > static_cast<size_t>(limit)) {
       fail(slot, path, EFBIG);
       return std::nullopt;
     }
@@ -466,20 +535,14 @@ std::vector<std::string> PosixFileSystem::mountedVolumes() {
       if (fileExists(volume, &isDirectory) && isDirectory) volumes.push_back(volume);
     }
   }
-  if (systemroot::isRealRoot()) {
-    // Real file systems mounted where desktop systems put removable volumes.
-    std::ifstream mounts("/proc/self/mounts");
-    std::string line;
-    while (std::getline(mounts, line)) {
-      std::istringstream fields(line);
-      std::string device, mountPoint;
-      fields >> device >> mountPoint;
-      if (device.rfind("/dev/", 0) != 0) continue;
-      for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
-        if (mountPoint.rfind(base, 0) == 0 &&
-            std::find(volumes.begin(), volumes.end(), mountPoint) == volumes.end())
-          volumes.push_back(mountPoint);
-      }
+  // Real file systems mounted where desktop systems put removable volumes,
+  // inside the system root (a temporary root sees those mounted inside it).
+  for (const mounttable::Mount& mount : mounttable::read()) {
+    std::string volume;
+    if (!mounttable::isBlockDeviceFileSystem(mount) || !systemroot::fromHost(mount.mountPoint, &volume)) continue;
+    for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
+      if (volume.rfind(base, 0) == 0 && std::find(volumes.begin(), volumes.end(), volume) == volumes.end())
+        volumes.push_back(volume);
     }
   }
   return volumes;

@@ -15,6 +15,7 @@ public:
   bool removeItem(const std::string& path, ErrorSlot slot) override;
   bool createDirectory(const std::string& path, bool intermediates, ErrorSlot slot) override;
   bool createSymbolicLink(const std::string& path, const std::string& destination, ErrorSlot slot) override;
+  bool isFolder(const std::string& path, ErrorSlot slot) override;
   bool replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                ErrorSlot slot) override;
   std::optional<std::vector<std::string>> contentsOfDirectory(const std::string& path,
@@ -22,7 +23,7 @@ public:
   std::string resolveSymlinks(const std::string& path) override;
   bool isExecutableFile(const std::string& path) override;
   std::optional<FileAttributes> attributesOfItem(const std::string& path, ErrorSlot slot) override;
-  std::optional<std::string> readFile(const std::string& path, ErrorSlot slot) override;
+  std::optional<std::string> readFile(const std::string& path, size_t maxBytes, ErrorSlot slot) override;
   bool writeFileAtomically(const std::string& path, const std::string& bytes, ErrorSlot slot) override;
   std::vector<std::string> mountedVolumes() override;
   std::string displayName(const std::string& path) override;

@@ -53,7 +53,9 @@ const std::vector<std::string>& arguments() {
   return storedArguments();
 }
 
-std::string homeDirectory() {
+namespace {
+
+std::string homeFolderAsGiven() {
   const char* home = std::getenv("HOME");
   if (home && *home) return home;
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -65,6 +67,14 @@ std::string homeDirectory() {
     buffer.resize(buffer.size() * 2);
   if (found && found->pw_dir && *found->pw_dir) return found->pw_dir;
   return "/";
+}
+
+}  // namespace
+
+std::string homeDirectory() {
+  // Paths are built by joining onto the home folder and messages put it in
+  // front of "/Library/...": "/Users/someone/" must not give "//".
+  return path::standardize(homeFolderAsGiven());
 }
 
 std::optional<OperatingSystemVersion> parseProductVersion(const std::string& text) {

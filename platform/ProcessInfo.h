@@ -14,7 +14,8 @@ void setArguments(std::vector<std::string> arguments);
 const std::vector<std::string>& arguments();
 
 // The home folder of the user the process runs as (HOME, else the password
-// database), as a path inside the system root.
+// database), as a path inside the system root, standardized (no trailing or
+// doubled separators, no "." or ".." components).
 std::string homeDirectory();
 
 struct OperatingSystemVersion {

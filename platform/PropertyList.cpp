@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "platform/FileSystem.h"
@@ -29,6 +30,10 @@ struct NodeOwner {
 
 PlistRef PlistValue::string(std::string s) { return std::make_shared<const PlistValue>(std::move(s)); }
 PlistRef PlistValue::integer(int64_t i) { return std::make_shared<const PlistValue>(i); }
+PlistRef PlistValue::unsignedInteger(uint64_t u) {
+  if (u <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return integer(static_cast<int64_t>(u));
+  return std::make_shared<const PlistValue>(u);
+}
 PlistRef PlistValue::real(double d) { return std::make_shared<const PlistValue>(d); }
 PlistRef PlistValue::boolean(bool b) { return std::make_shared<const PlistValue>(b); }
 PlistRef PlistValue::date(PlistDate d) { return std::make_shared<const PlistValue>(d); }
@@ -77,6 +82,16 @@ namespace plist {
 
 namespace {
 
+// libplist marks an integer above the signed range as unsigned only when it
+// reads one (its constructor gives the signed kind in older versions), so
+// such a node is made by reading its XML form.
+plist_t largeUnsignedNode(uint64_t value) {
+  const std::string xml = "<plist version=\"1.0\"><integer>" + std::to_string(value) + "</integer></plist>";
+  plist_t node = nullptr;
+  plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &node);
+  return node;
+}
+
 PlistRef fromNode(plist_t node, int depth) {
   if (!node) return nullptr;
   switch (plist_get_node_type(node)) {
@@ -86,9 +101,14 @@ PlistRef fromNode(plist_t node, int depth) {
       return PlistValue::boolean(value != 0);
     }
     case PLIST_UINT: {
-      // libplist keeps negative integers in two's complement.
+      // libplist keeps negative integers in two's complement; the same bits
+      // may also be an unsigned value of 2^63 or more, which it marks.
       uint64_t value = 0;
       plist_get_uint_val(node, &value);
+      if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+        NodeOwner large{largeUnsignedNode(value)};
+        if (large.node && plist_compare_node_value(node, large.node)) return PlistValue::unsignedInteger(value);
+      }
       return PlistValue::integer(static_cast<int64_t>(value));
     }
     case PLIST_REAL: {
@@ -207,6 +227,7 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
   if (auto s = std::get_if<std::string>(&storage))
     return representable(*s, target) ? plist_new_string(s->c_str()) : nullptr;
   if (auto i = std::get_if<int64_t>(&storage)) return plist_new_uint(static_cast<uint64_t>(*i));
+  if (auto u = std::get_if<uint64_t>(&storage)) return largeUnsignedNode(*u);
   if (auto d = std::get_if<double>(&storage)) return plist_new_real(*d);
   if (auto b = std::get_if<bool>(&storage)) return plist_new_bool(*b ? 1 : 0);
   if (auto data = std::get_if<PlistData>(&storage))
@@ -244,24 +265,89 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
   return nullptr;
 }
 
+void appendUTF8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// UTF-16 text after its byte-order mark, as UTF-8; none when it is cut short
+// or holds an unpaired surrogate.
+std::optional<std::string> utf16ToUTF8(std::string_view text, bool bigEndian) {
+  if (text.size() % 2) return std::nullopt;
+  auto unit = [&](size_t i) {
+    auto hi = static_cast<unsigned char>(text[bigEndian ? i : i + 1]);
+    auto lo = static_cast<unsigned char>(text[bigEndian ? i + 1 : i]);
+    return static_cast<uint32_t>(hi << 8 | lo);
+  };
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (size_t i = 0; i < text.size(); i += 2) {
+    uint32_t cp = unit(i);
+    if (cp >= 0xDC00 && cp <= 0xDFFF) return std::nullopt;
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      if (i + 4 > text.size()) return std::nullopt;
+      uint32_t low = unit(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    appendUTF8(out, cp);
+  }
+  return out;
+}
+
+// XML as editors save it, in the UTF-8 libplist reads: a UTF-8 byte-order
+// mark is skipped and UTF-16 with its mark is converted into `converted`
+// (libplist ignores the encoding an XML declaration names). Other bytes pass
+// unchanged. False for broken UTF-16.
+bool skipByteOrderMark(std::string_view& bytes, std::string& converted) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    bytes.remove_prefix(3);
+    return true;
+  }
+  const bool bigEndian = bytes.substr(0, 2) == "\xFE\xFF";
+  if (!bigEndian && bytes.substr(0, 2) != "\xFF\xFE") return true;
+  std::optional<std::string> utf8 = utf16ToUTF8(bytes.substr(2), bigEndian);
+  if (!utf8) return false;
+  converted = std::move(*utf8);
+  bytes = converted;
+  return true;
+}
+
 }  // namespace
 
-PlistRef parse(const std::string& bytes) {
-  if (bytes.empty() || bytes.size() > kMaxBytes) return nullptr;
+PlistRef parse(const std::string& given) {
+  if (given.empty() || given.size() > kMaxBytes) return nullptr;
+  std::string converted;
+  std::string_view bytes = given;
+  if (!skipByteOrderMark(bytes, converted) || bytes.empty() || bytes.size() > kMaxBytes) return nullptr;
   NodeOwner root;
   auto length = static_cast<uint32_t>(bytes.size());
   if (isBinaryPlist(bytes)) {
     if (!binaryStructureAcceptable(bytes)) return nullptr;
     plist_from_bin(bytes.data(), length, &root.node);
   } else {
-    if (!xmlNestingAcceptable(bytes)) return nullptr;
+    if (!xmlStructureAcceptable(bytes)) return nullptr;
     plist_from_xml(bytes.data(), length, &root.node);
   }
   return root.node ? fromNode(root.node, 1) : nullptr;
 }
 
 PlistRef dictionaryWithContentsOfFile(const std::string& path) {
-  std::optional<std::string> bytes = fileManager().readFile(path, nullptr);
+  std::optional<std::string> bytes = fileManager().readFile(path, kMaxFileBytes, nullptr);
   if (!bytes) return nullptr;
   PlistRef value = parse(*bytes);
   return value && value->asDictionary() ? value : nullptr;

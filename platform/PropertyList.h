@@ -30,13 +30,17 @@ struct PlistData {
 
 class PlistValue {
 public:
+  // Integers are int64_t; uint64_t holds only the unsigned values above the
+  // signed range (2^63 to 2^64 - 1), so each number has one form.
   using Storage = std::variant<std::string, int64_t, double, bool, PlistDate, PlistData,
-                               PlistArray, PlistDictionary>;
+                               PlistArray, PlistDictionary, uint64_t>;
 
   explicit PlistValue(Storage storage) : storage_(std::move(storage)) {}
 
   static PlistRef string(std::string s);
   static PlistRef integer(int64_t i);
+  // integer() within the signed range, the unsigned form above it.
+  static PlistRef unsignedInteger(uint64_t u);
   static PlistRef real(double d);
   static PlistRef boolean(bool b);
   static PlistRef date(PlistDate d);
@@ -46,6 +50,7 @@ public:
 
   const std::string* asString() const { return std::get_if<std::string>(&storage_); }
   const int64_t* asInteger() const { return std::get_if<int64_t>(&storage_); }
+  const uint64_t* asLargeUnsignedInteger() const { return std::get_if<uint64_t>(&storage_); }
   const double* asReal() const { return std::get_if<double>(&storage_); }
   const bool* asBoolean() const { return std::get_if<bool>(&storage_); }
   const PlistDate* asDate() const { return std::get_if<PlistDate>(&storage_); }

@@ -48,8 +48,11 @@ size_t skipDeclaration(std::string_view text, size_t from) {
 
 }  // namespace
 
-bool xmlNestingAcceptable(std::string_view text) {
+bool xmlStructureAcceptable(std::string_view text) {
   constexpr int kLimit = kMaxDepth + 2;  // the plist element and a scalar inside the deepest container
+  if (text.size() > kMaxDecodedBytes) return false;
+  // Decoded text is never longer than its source; each element is an object.
+  size_t budget = kMaxDecodedBytes - text.size();
   int depth = 0;
   size_t i = 0;
   while (i < text.size()) {
@@ -73,6 +76,8 @@ bool xmlNestingAcceptable(std::string_view text) {
       bool selfClosing = false;
       next = skipTag(text, lt + 1, &selfClosing);
       if (!selfClosing && ++depth > kLimit) return false;
+      if (budget < kObjectCost) return false;
+      budget -= kObjectCost;
     }
     if (next == std::string_view::npos) return false;  // unterminated markup
     i = next;
@@ -100,14 +105,17 @@ public:
     if (count > (trailer - tableOffset_) / offsetSize_) return false;
     objectCount_ = count;
 
+    // Every object is charged when it is found and its contents when it is
+    // read, so neither the decoded tree nor this walk's stack outgrows the
+    // budget.
+    budget_ = kMaxDecodedBytes - kObjectCost;
     std::vector<Visit> stack{{top, 1, false}};
-    size_t visits = 0;
     while (!stack.empty()) {
       auto [object, depth, isKey] = stack.back();
       stack.pop_back();
-      if (++visits > kMaxExpandedObjects) return false;
       uint64_t offset = readUInt(tableOffset_ + object * offsetSize_, offsetSize_);
       if (offset < 8 || offset >= tableOffset_) return false;
+      if (!charge(contentBytes(offset))) return false;
       if (isKey && !keyWithoutNul(offset)) return false;
       uint64_t refStart = 0, refCount = 0;
       if (!containerRefs(offset, &refStart, &refCount)) return false;
@@ -118,8 +126,8 @@ public:
       for (uint64_t r = 0; r < refCount; ++r) {
         uint64_t child = readUInt(refStart + r * refSize_, refSize_);
         if (child >= objectCount_) return false;
+        if (!charge(kObjectCost)) return false;
         stack.push_back({child, depth + 1, dictionary && r < refCount / 2});
-        if (stack.size() > kMaxExpandedObjects) return false;
       }
     }
     return true;
@@ -131,6 +139,24 @@ private:
     int depth;
     bool isKey;
   };
+
+  bool charge(uint64_t bytes) {
+    if (bytes > budget_) return false;
+    budget_ -= bytes;
+    return true;
+  }
+
+  // The bytes an object's contents take once decoded: data and strings (UTF-16
+  // becomes up to three bytes of UTF-8 per unit); numbers, dates and
+  // containers add nothing beyond their object. Unreadable lengths count as
+  // too much.
+  uint64_t contentBytes(uint64_t offset) const {
+    unsigned type = static_cast<unsigned char>(b_[offset]) >> 4;
+    if (type != 0x4 && type != 0x5 && type != 0x6 && type != 0x7) return 0;
+    uint64_t n = 0, pos = 0;
+    if (!objectLength(offset, &n, &pos) || n > kMaxDecodedBytes) return UINT64_MAX;
+    return type == 0x6 ? n * 3 : n;
+  }
 
   // Offsets and references take 1 to 8 bytes; writers use 3 bytes too once a
   // file outgrows 64 KiB.
@@ -199,6 +225,7 @@ private:
   std::string_view b_;
   unsigned offsetSize_ = 0, refSize_ = 0;
   uint64_t tableOffset_ = 0, objectCount_ = 0;
+  uint64_t budget_ = 0;
 };
 
 }  // namespace

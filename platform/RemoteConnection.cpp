@@ -109,7 +109,7 @@ void Connection::serve() {
   invalidate();
 }
 
-RemoteReplyBlock Connection::replySender(int64_t id) {
+RemoteReplyBlock Connection::replySender(remote::RequestId id) {
   auto sent = std::make_shared<std::atomic<bool>>(false);
   return [self = shared_from_this(), id, sent](const std::string& message, const ErrorRef& error) {
     if (sent->exchange(true)) return;  // one request, one answer
@@ -122,8 +122,8 @@ bool Connection::sendReply(const remote::Reply& reply) {
   std::optional<std::string> payload = plist::toBinary(*value);
   std::optional<std::string> frame = payload ? remote::frameBytes(*payload) : std::nullopt;
   if (!frame) {
-    Logger4Ostrakel::logWithLevel(3, "Reply %li to process %d could not be encoded",
-                                  {reply.id, static_cast<int>(peer_.pid)});
+    Logger4Ostrakel::logWithLevel(3, "Reply %@ to process %d could not be encoded",
+                                  {reply.id.description(), static_cast<int>(peer_.pid)});
     return false;
   }
   std::lock_guard<std::mutex> lock(writeMutex_);

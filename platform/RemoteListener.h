@@ -49,7 +49,7 @@ public:
 
   // The reply callback for request `id`: usable from any thread, sends at most
   // once, and does nothing when the peer has gone.
-  RemoteReplyBlock replySender(int64_t id);
+  RemoteReplyBlock replySender(remote::RequestId id);
 
 private:
   Connection(int fd, remote::PeerCredentials peer);

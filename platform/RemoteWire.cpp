@@ -95,6 +95,25 @@ bool writeAll(int fd, const std::string& bytes) {
   return true;
 }
 
+std::string RequestId::description() const {
+  return largeUnsigned ? std::to_string(static_cast<uint64_t>(value)) : std::to_string(value);
+}
+
+namespace {
+
+PlistRef idValue(const RequestId& id) {
+  return id.largeUnsigned ? PlistValue::unsignedInteger(static_cast<uint64_t>(id.value)) : PlistValue::integer(id.value);
+}
+
+std::optional<RequestId> idOf(const PlistRef& value) {
+  if (!value) return std::nullopt;
+  if (const int64_t* id = value->asInteger()) return RequestId(*id);
+  if (const uint64_t* id = value->asLargeUnsignedInteger()) return RequestId::largeUnsignedId(*id);
+  return std::nullopt;
+}
+
+}  // namespace
+
 PlistRef encodeRequest(const Request& request) {
   PlistArray present;
   PlistArray absent;
@@ -105,7 +124,7 @@ PlistRef encodeRequest(const Request& request) {
       absent.push_back(PlistValue::integer(static_cast<int64_t>(i)));
   }
   PlistDictionary dict;
-  dict["id"] = PlistValue::integer(request.id);
+  dict["id"] = idValue(request.id);
   dict["request"] = PlistValue::string(request.name);
   dict["arguments"] = PlistValue::array(std::move(present));
   if (!absent.empty()) dict["absent"] = PlistValue::array(std::move(absent));
@@ -118,12 +137,12 @@ std::optional<Request> decodeRequest(const PlistRef& payload, std::string& why) 
     return std::nullopt;
   }
   Request request;
-  PlistRef id = payload->get("id");
-  if (!id || !id->asInteger()) {
+  std::optional<RequestId> id = idOf(payload->get("id"));
+  if (!id) {
     why = "request has no integer id";
     return std::nullopt;
   }
-  request.id = *id->asInteger();
+  request.id = *id;
   PlistRef name = payload->get("request");
   if (!name || !name->asString()) {
     why = "request has no name";
@@ -248,7 +267,7 @@ ErrorRef decodeError(const PlistRef& value) { return decodeErrorAtDepth(value, 0
 
 PlistRef encodeReply(const Reply& reply) {
   PlistDictionary dict;
-  dict["id"] = PlistValue::integer(reply.id);
+  dict["id"] = idValue(reply.id);
   dict["message"] = PlistValue::string(wireText(reply.message));
   if (reply.error) dict["error"] = encodeError(*reply.error);
   return PlistValue::dictionary(std::move(dict));
@@ -259,13 +278,13 @@ std::optional<Reply> decodeReply(const PlistRef& payload, std::string& why) {
     why = "reply is not a dictionary";
     return std::nullopt;
   }
-  PlistRef id = payload->get("id");
+  std::optional<RequestId> id = idOf(payload->get("id"));
   PlistRef message = payload->get("message");
-  if (!id || !id->asInteger() || !message || !message->asString()) {
+  if (!id || !message || !message->asString()) {
     why = "reply has no id or no message";
     return std::nullopt;
   }
-  Reply reply{*id->asInteger(), *message->asString(), nullptr};
+  Reply reply{*id, *message->asString(), nullptr};
   if (PlistRef error = payload->get("error")) {
     reply.error = decodeError(error);
     if (!reply.error) {

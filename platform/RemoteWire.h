@@ -37,10 +37,25 @@ FrameStatus readFrame(int fd, std::string& payload);
 // Never raises SIGPIPE.
 bool writeAll(int fd, const std::string& bytes);
 
+// A request's id, which its reply carries back unchanged: any integer a
+// property list holds, unsigned values of 2^63 and more included.
+struct RequestId {
+  int64_t value = 0;           // the id; the bits of the unsigned one when large
+  bool largeUnsigned = false;  // value stands for an unsigned id of 2^63 or more
+  RequestId() = default;
+  RequestId(int64_t id) : value(id) {}
+  static RequestId largeUnsignedId(uint64_t id) { return {static_cast<int64_t>(id), true}; }
+  bool operator==(const RequestId&) const = default;
+  std::string description() const;
+
+private:
+  RequestId(int64_t bits, bool large) : value(bits), largeUnsigned(large) {}
+};
+
 // One request as sent over the wire. `arguments` has one slot per argument of
 // the request (the reply callback excluded); an absent argument is nullptr.
 struct Request {
-  int64_t id = 0;
+  RequestId id;
   std::string name;
   std::vector<PlistRef> arguments;
 };
@@ -53,7 +68,7 @@ PlistRef encodeRequest(const Request& request);
 std::optional<Request> decodeRequest(const PlistRef& payload, std::string& why);
 
 struct Reply {
-  int64_t id = 0;
+  RequestId id;
   std::string message;
   ErrorRef error;
 };

@@ -78,21 +78,19 @@ bool Tools4Ostrakel::activateBridgeWithName(const std::string& name, const std::
   return false;
 }
 
-bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::string& source,
+bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, const std::optional<std::string>& source,
                                          ErrorSlot slot) {
   ErrorRef pending;
   if (url) {
     BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(*url, &pending);
     if (bridge) return activateBridge(bridge, source, slot);
-    storeFirstError(slot, pending);
+    // A path that is no bundle at all is refused without a reading error;
+    // the caller must still learn that nothing was activated.
+    storeFirstError(slot, pending ? pending : noSuchArchitecture(url));
     return false;
   }
 
   BridgeArray bridges = getActualBridgesOrReturnError(&pending);
-  if (bridges.empty()) {
-    storeFirstError(slot, pending);
-    return false;
-  }
   // Newest bundle folder first. The dates are read once, before sorting, so
   // the order cannot change under the sort; unreadable dates go last.
   FileSystem& fm = fileManager();
@@ -107,9 +105,13 @@ bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, cons
     if (a.first && b.first) return *a.first > *b.first;
     return a.first.has_value() && !b.first.has_value();
   });
+  // Without an architecture every bridge qualifies, with its default entry.
   for (const auto& [date, bridge] : dated)
-    if (bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
-  storeFirstError(slot, pending ? pending : noSuchArchitecture(std::nullopt));
+    if (!source || bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
+  // Nothing offers the architecture: that is the failure. A listing error
+  // (a volume without distributions, an unreadable bundle) may explain it,
+  // so it goes beneath.
+  storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 111, pending));
   return false;
 }
 

@@ -15,10 +15,9 @@ bool Tools4Ostrakel::fixContextOrReturnError(ErrorSlot slot) {
   // The bridges are repaired even when the chain could not be.
   const bool bridgesFixed = fixBridgesOrReturnError(slotIfEmpty(&pending));
   const bool fixed = texbinsFixed && bridgesFixed;
-  // The bridge repair may succeed and still leave a listing error behind (a
-  // mounted volume without distributions). A client takes any error as a
-  // failed request, so such a leftover is passed on only when the repair
-  // really failed.
+  // A repair may succeed and still leave an error behind (one the link
+  // operation met on its way). A client takes any error as a failed request,
+  // so such a leftover is passed on only when a repair really failed.
   if (!fixed) storeFirstError(slot, pending);
   return fixed;
 }

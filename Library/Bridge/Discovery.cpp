@@ -142,17 +142,22 @@ bool Tools4Ostrakel::areBridgesOK() {
 }
 
 bool Tools4Ostrakel::fixBridgesOrReturnError(ErrorSlot slot) {
-  ErrorRef first;
+  // A listing error (a mounted volume without distributions, a bundle that
+  // cannot be read) says nothing about the repair: a client takes any error
+  // as a failed request, so it is passed on only when a link could not be
+  // made, and then after the link's own error.
+  ErrorRef listingError;
+  ErrorRef repairError;
   bool ok = true;
-  for (const BridgeRef& bridge : getActualBridgesOrReturnError(&first)) {
+  for (const BridgeRef& bridge : getActualBridgesOrReturnError(&listingError)) {
     const FileURL url = bridge->fileURL();
     if (bridge->architectureWithSource(Programs_texbin_Destination4Ostrakel(url))) continue;
     ArchitectureRef fallback = bridge->defaultArchitecture();
     if (!fallback) continue;  // cannot happen for a bridge that was read
     ok = createSymbolicLinkAtPath(fileManager(), Programs_texbin_Path4Ostrakel(url), fallback->source(),
-                                  slotIfEmpty(&first)) && ok;
+                                  slotIfEmpty(&repairError)) && ok;
   }
-  storeFirstError(slot, first);
+  if (!ok) storeFirstError(slot, repairError ? repairError : listingError);
   return ok;
 }
 

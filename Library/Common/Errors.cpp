@@ -60,6 +60,12 @@ const char* ownMessage(int64_t code) {
     case 710: return "Failed to activate a distibution";
     case 711: return "Bad distribution name";
     case 712: return "Bad version string";
+    case 713: return "Failed to add a distribution";
+    case 714: return "Failed to remove a distribution";
+    case 715: return "A distribution with this name exists already";
+    case 716: return "Not a distribution made from an installation";
+    case 717: return "The active distribution cannot be removed";
+    case 718: return "The distribution holds items that were not made when it was added";
     default: return nullptr;
   }
 }

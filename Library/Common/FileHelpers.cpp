@@ -2,6 +2,9 @@
 // through which every link of the TeX layout is made.
 #include "Library/Common/FileHelpers.h"
 
+#include <cerrno>
+
+#include "Library/Tools4Ostrakel.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "platform/Assertion.h"
 #include "platform/Path.h"
@@ -16,13 +19,31 @@ bool isLink(FileSystem& fm, const std::string& path) {
   return fm.destinationOfSymbolicLink(path, nullptr).has_value();
 }
 
-// Makes sure the folder that is to hold a link is a real folder: anything else
-// standing there (a file, or a link of any kind, even one to a folder) is
-// replaced by a new folder, created with its missing ancestors.
+// Only `.DefaultTeX` must be a real folder (the chain's checks say so); a link
+// to a folder anywhere else is how people wrap an existing installation, or
+// how a system keeps /usr/local/bin, and stays.
+bool mustBeRealFolder(const std::string& parent) {
+  return path::standardize(parent) == path::standardize(Tools4Ostrakel::LTD_DefaultTeX_Path());
+}
+
+// Makes sure the folder that is to hold a link exists: a real folder, or a
+// link to a folder the link is then made in. A file, a dangling link or a link
+// to a file standing there is replaced by a new folder, created with its
+// missing ancestors. A link that cannot be followed (it is not ours to follow,
+// or not searchable) is an error: it is never replaced.
 bool prepareParentFolder(FileSystem& fm, const std::string& parent, ErrorSlot slot) {
   bool isDirectory = false;
   if (fileExistsAtPath(fm, parent, &isDirectory, false)) {
     if (isDirectory) return true;
+    if (isLink(fm, parent) && !mustBeRealFolder(parent)) {
+      ErrorRef why;
+      if (fm.isFolder(parent, &why)) return true;
+      const int64_t reason = why ? why->code : 0;
+      if (reason != ENOENT && reason != ENOTDIR && reason != ELOOP) {
+        storeFirstError(slot, why);
+        return false;
+      }
+    }
     if (!fm.removeItem(parent, slot)) return false;
   }
   return fm.createDirectory(parent, true, slot);

@@ -9,6 +9,9 @@
 //   exit-at-once         connects and exits at once
 //   many N               N connections at once, each asking the version;
 //                        prints "N replies" when every one answered "271"
+//   ask FILE             sends the request dictionary of the property-list
+//                        file FILE as it stands (ids, absent arguments and
+//                        all) and prints the reply dictionary as XML
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -94,6 +97,28 @@ int main(int argc, char** argv) {
                                                  {PlistValue::data(std::string(32, '\1'))}}));
     ::close(fd);
     return 0;
+  }
+  if (mode == "ask" && argc > 3) {
+    std::FILE* file = std::fopen(argv[3], "rb");
+    std::string text;
+    char buffer[4096];
+    for (size_t n; file && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    if (file) std::fclose(file);
+    PlistRef request = plist::parse(text);
+    if (!request) {
+      std::fprintf(stderr, "%s is no property list\n", argv[3]);
+      return 2;
+    }
+    remote::writeAll(fd, frameOf(request));
+    std::string payload;
+    if (remote::readFrame(fd, payload) != remote::FrameStatus::ok) {
+      std::puts("closed");
+      return 1;
+    }
+    PlistRef reply = plist::parse(payload);
+    std::optional<std::string> xml = reply ? plist::toXML(*reply) : std::nullopt;
+    std::fputs(xml ? xml->c_str() : "unreadable reply\n", stdout);
+    return xml ? 0 : 1;
   }
   std::string bytes;
   if (mode == "too-long") {

@@ -297,6 +297,38 @@ TEST(InfoPlist, BinaryFormIsRead) {
   EXPECT_EQ(bridge->minimumSystemVersion()->description(), "10.8.0");
 }
 
+TEST(InfoPlist, ByteOrderMarksAndUTF16AreRead) {
+  TempRoot root;
+  const std::string path = root.bundle(kLTD, "Encoded");
+  // A name with a character beyond ASCII (U+00E9) and one beyond the basic
+  // plane (U+1D54B), which UTF-16 writes as a surrogate pair.
+  const std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<plist version=\"1.0\"><dict>"
+                              u"<key>CFBundleName</key><string>T\u00e9X \U0001D54B</string>"
+                              u"<key>LSMinimumSystemVersion</key><string>10.7.2</string></dict></plist>\n";
+  auto utf16 = [&](bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+      const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+      out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+  };
+  const std::string name = "T\xC3\xA9X \xF0\x9D\x95\x8B";
+  const std::string utf8WithMark =
+      "\xEF\xBB\xBF" + infoPlist("<key>CFBundleName</key><string>" + name +
+                                  "</string><key>LSMinimumSystemVersion</key><string>10.7.2</string>\n");
+  for (const std::string& bytes : {utf8WithMark, utf16(true), utf16(false)}) {
+    root.file(path + "/Contents/Info.plist", bytes);
+    BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(FileURL{path}, nullptr);
+    ASSERT_NE(bridge, nullptr);
+    EXPECT_EQ(bridge->minimumSystemVersion()->description(), "10.7.2");
+    PlistRef keys = plist::dictionaryWithContentsOfFile(path + "/Contents/Info.plist");
+    PlistRef value = keys ? keys->get("CFBundleName") : nullptr;
+    ASSERT_TRUE(value && value->asString());
+    EXPECT_EQ(*value->asString(), name);
+  }
+}
+
 TEST(InfoPlist, Validation) {
   PlistRef value;
   EXPECT_FALSE(Bridge4Ostrakel::validateArchitecturePriority(nullptr, nullptr));

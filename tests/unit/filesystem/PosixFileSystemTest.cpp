@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <fstream>
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystemCredentials.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/SystemRoot.h"
 
@@ -101,6 +103,68 @@ TEST_F(PosixFileSystemTest, ReplaceWithLinkOverEveryKindOfItem) {
   EXPECT_EQ(count, 4u);
 }
 
+TEST_F(PosixFileSystemTest, RootNeverFollowsALinkSomebodyElseControls) {
+  // A volume of user 4242 whose links lead out of it into root's folders.
+  file("/secret/file");
+  fs::create_directories(host("/Volumes/U/b/inner"));
+  file("/Volumes/U/b/inner/f");
+  link("/Volumes/U/b/abs", "/secret");
+  link("/Volumes/U/b/up", "../../../secret");
+  link("/Volumes/U/b/own", "inner");
+  for (const char* p : {"/Volumes/U", "/Volumes/U/b", "/Volumes/U/b/inner", "/Volumes/U/b/inner/f",
+                        "/Volumes/U/b/abs", "/Volumes/U/b/up", "/Volumes/U/b/own"})
+    ASSERT_EQ(lchown(host(p).c_str(), 4242, 4242), 0) << p;
+  link("/Volumes/U/b/rootMade", "inner");  // root's own link in the user's folder
+  link("/rootLink", "/secret");
+
+  ErrorRef refused;
+  EXPECT_FALSE(files_.isFolder("/Volumes/U/b/abs", &refused));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->code, EPERM);
+  EXPECT_FALSE(files_.fileExists("/Volumes/U/b/up/file"));
+  EXPECT_FALSE(files_.readFile("/Volumes/U/b/abs/file", 1024, nullptr));
+  EXPECT_FALSE(files_.replaceWithSymbolicLink("/Volumes/U/b/abs/texbin", "x", nullptr));
+  EXPECT_FALSE(files_.removeItem("/Volumes/U/b/up/file", nullptr));
+  EXPECT_FALSE(files_.createDirectory("/Volumes/U/b/up/made", true, nullptr));
+  EXPECT_TRUE(fs::exists(host("/secret/file")));
+  EXPECT_FALSE(fs::exists(host("/secret/texbin")));
+  EXPECT_FALSE(fs::exists(host("/secret/made")));
+  EXPECT_EQ(files_.resolveSymlinks("/Volumes/U/b/abs/file"), "/Volumes/U/b/abs/file");
+
+  // Links that stay in the user's own folders, and root's links, are followed.
+  EXPECT_TRUE(files_.fileExists("/Volumes/U/b/own/f"));
+  EXPECT_TRUE(files_.fileExists("/Volumes/U/b/rootMade/f"));
+  EXPECT_EQ(files_.resolveSymlinks("/Volumes/U/b/own/f"), "/Volumes/U/b/inner/f");
+  EXPECT_TRUE(files_.isFolder("/rootLink", nullptr));
+
+  // With the user's own rights the lookup is the kernel's, as before.
+  fs::permissions(host_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(host("/secret"), fs::perms::owner_all | fs::perms::others_exec);
+  remote::PeerCredentials user;
+  user.uid = 4242;
+  user.gid = 4242;
+  FileSystemCredentialsScope scope(&user);
+  ASSERT_TRUE(scope.active());
+  EXPECT_TRUE(files_.isFolder("/Volumes/U/b/abs", nullptr));
+}
+
+TEST_F(PosixFileSystemTest, ALinkReplacementClearsTemporariesOfDeadProcesses) {
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const std::string dead = std::to_string(child);
+  link("/d/.texbin.ostrakel-" + dead + "-3", "x86_64");  // a killed replacement's leftover
+  link("/d/.texbin.ostrakel-1-0", "x86_64");              // pid 1 is alive
+  file("/d/.job.plist.ostrakel-" + dead + "-0");          // not a link
+  link("/d/.texbin.other-" + dead + "-0", "x86_64");      // not this scheme
+  ASSERT_TRUE(files_.replaceWithSymbolicLink("/d/texbin", "x86_64", nullptr));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(host("/d/.texbin.ostrakel-" + dead + "-3"))));
+  EXPECT_TRUE(fs::exists(fs::symlink_status(host("/d/.texbin.ostrakel-1-0"))));
+  EXPECT_TRUE(fs::exists(host("/d/.job.plist.ostrakel-" + dead + "-0")));
+  EXPECT_TRUE(fs::exists(fs::symlink_status(host("/d/.texbin.other-" + dead + "-0"))));
+}
+
 TEST_F(PosixFileSystemTest, FailedReplacementKeepsTheOldItem) {
   ErrorRef error;
   EXPECT_FALSE(files_.replaceWithSymbolicLink("/missing-parent/link", "x", &error));
@@ -157,12 +221,12 @@ TEST_F(PosixFileSystemTest, AtomicWriteAndRead) {
   fs::create_directories(host("/Library/LaunchDaemons"));
   EXPECT_TRUE(files_.writeFileAtomically("/Library/LaunchDaemons/job.plist", "first", nullptr));
   EXPECT_TRUE(files_.writeFileAtomically("/Library/LaunchDaemons/job.plist", "second", nullptr));
-  EXPECT_EQ(files_.readFile("/Library/LaunchDaemons/job.plist", nullptr), "second");
+  EXPECT_EQ(files_.readFile("/Library/LaunchDaemons/job.plist", 1024, nullptr), "second");
   ErrorRef error;
   EXPECT_FALSE(files_.writeFileAtomically("/NoFolder/job.plist", "x", &error));
   EXPECT_TRUE(error);
   EXPECT_FALSE(fs::exists(host("/NoFolder")));
-  EXPECT_FALSE(files_.readFile("/Library", nullptr));
+  EXPECT_FALSE(files_.readFile("/Library", 1024, nullptr));
 }
 
 TEST_F(PosixFileSystemTest, ResolvingKeepsMissingTails) {

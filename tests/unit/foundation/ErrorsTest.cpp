@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -48,6 +49,20 @@ TEST(ErrorCodeTable, PerUserMessagesCarryTheHomeFolder) {
                                             "../.DefaultTeX/Contents/Programs/texbin");
   EXPECT_EQ(errorMessage4Ostrakel(705),
             "Failed to create directory at " + home + "/Library/TeX/Ditributions/.DefaultTeX");
+}
+
+TEST(ErrorCodeTable, AHomeFolderWithATrailingSeparatorGivesNoDoubleSeparator) {
+  const char* saved = std::getenv("HOME");
+  const std::string savedHome = saved ? saved : "";
+  ::setenv("HOME", "/Users/tester/", 1);
+  const std::string linkMessage = errorMessage4Ostrakel(703);
+  const std::string folderMessage = errorMessage4Ostrakel(705);
+  if (saved) ::setenv("HOME", savedHome.c_str(), 1);
+  else ::unsetenv("HOME");
+  EXPECT_EQ(linkMessage,
+            "Failed to link /Users/tester/Library/TeX/Distributions/Programs/texbin to "
+            "../.DefaultTeX/Contents/Programs/texbin");
+  EXPECT_EQ(folderMessage, "Failed to create directory at /Users/tester/Library/TeX/Ditributions/.DefaultTeX");
 }
 
 TEST(ErrorCodeTable, CodesWithoutEntryFallBackToTheCLibrary) {

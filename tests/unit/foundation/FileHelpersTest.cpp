@@ -56,9 +56,10 @@ public:
   std::optional<FileAttributes> attributesOfItem(const std::string& p, ErrorSlot s) override {
     return real_.attributesOfItem(p, s);
   }
-  std::optional<std::string> readFile(const std::string& p, ErrorSlot s) override {
-    return real_.readFile(p, s);
+  std::optional<std::string> readFile(const std::string& p, size_t m, ErrorSlot s) override {
+    return real_.readFile(p, m, s);
   }
+  bool isFolder(const std::string& p, ErrorSlot s) override { return real_.isFolder(p, s); }
   bool writeFileAtomically(const std::string& p, const std::string& b, ErrorSlot s) override {
     return real_.writeFileAtomically(p, b, s);
   }
@@ -160,14 +161,20 @@ TEST_F(FileHelpers, MissingParentsAreCreated) {
   EXPECT_FALSE(error);
 }
 
-TEST_F(FileHelpers, ParentThatIsNoRealFolderBecomesOne) {
+TEST_F(FileHelpers, ALinkedParentFolderIsKeptButForDefaultTeX) {
+  // A bundle that wraps an installation, or a system's linked /usr/local/bin.
   root.file("/elsewhere/keep");
   root.link("/P/linkedParent", "../elsewhere");
   EXPECT_TRUE(createSymbolicLinkAtPath(fm, "/P/linkedParent/link", "t", nullptr));
-  EXPECT_TRUE(root.isRealFolder("/P/linkedParent"));
-  EXPECT_EQ(root.linkText("/P/linkedParent/link"), "t");
-  EXPECT_TRUE(root.exists("/elsewhere/keep"));  // the old parent's target is untouched
-  EXPECT_FALSE(root.exists("/elsewhere/link"));
+  EXPECT_EQ(root.linkText("/P/linkedParent"), "../elsewhere");
+  EXPECT_EQ(root.linkText("/elsewhere/link"), "t");
+  EXPECT_TRUE(root.exists("/elsewhere/keep"));
+
+  // The chain's checks want a real .DefaultTeX folder.
+  root.link("/Library/TeX/Distributions/.DefaultTeX", "../../../elsewhere");
+  EXPECT_TRUE(createSymbolicLinkAtPath(fm, "/Library/TeX/Distributions/.DefaultTeX/Contents", "t", nullptr));
+  EXPECT_TRUE(root.isRealFolder("/Library/TeX/Distributions/.DefaultTeX"));
+  EXPECT_FALSE(root.exists("/elsewhere/Contents"));
 
   root.file("/P/fileParent");
   EXPECT_TRUE(createSymbolicLinkAtPath(fm, "/P/fileParent/link", "t", nullptr));
@@ -176,6 +183,22 @@ TEST_F(FileHelpers, ParentThatIsNoRealFolderBecomesOne) {
   root.link("/P/danglingParent", "nowhere");
   EXPECT_TRUE(createSymbolicLinkAtPath(fm, "/P/danglingParent/link", "t", nullptr));
   EXPECT_TRUE(root.isRealFolder("/P/danglingParent"));
+}
+
+TEST_F(FileHelpers, ALinkedParentRootMayNotFollowStaysAndFails) {
+  // Somebody else's link out of their own folder: root neither follows nor
+  // replaces it.
+  root.folder("/secret");
+  root.link("/Volumes/U/b/Contents", "/secret");
+  ASSERT_EQ(lchown(root.host("/Volumes/U").c_str(), 4242, 4242), 0);
+  ASSERT_EQ(lchown(root.host("/Volumes/U/b").c_str(), 4242, 4242), 0);
+  ASSERT_EQ(lchown(root.host("/Volumes/U/b/Contents").c_str(), 4242, 4242), 0);
+  ErrorRef error;
+  EXPECT_FALSE(createSymbolicLinkAtPath(fm, "/Volumes/U/b/Contents/texbin", "t", &error));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code, EPERM);
+  EXPECT_EQ(root.linkText("/Volumes/U/b/Contents"), "/secret");
+  EXPECT_FALSE(root.exists("/secret/texbin"));
 }
 
 TEST_F(FileHelpers, AFailedLinkKeepsTheOldOneAndReportsTheCause) {

@@ -182,6 +182,36 @@ TEST(PropertyList, HostileBinaryListsAreRefused) {
   EXPECT_EQ(small->asArray()->size(), 2u);
 }
 
+TEST(PropertyList, DecodedSizeIsBoundedInBytes) {
+  // One array referring `count` times to one 10 KB string: a few bytes per
+  // reference, 10 KB each once decoded.
+  auto repeated = [](uint32_t count) {
+    std::string array = "\xAF\x12";
+    for (int k = 3; k >= 0; --k) array.push_back(static_cast<char>((count >> (8 * k)) & 0xFF));
+    for (uint32_t i = 0; i < count; ++i) array += std::string("\0\0\0\x01", 4);
+    return binaryPlist({array, std::string("\x5F\x11\x28\x00", 4) + std::string(10240, 'a')});
+  };
+  EXPECT_EQ(plist::parse(repeated(100000)), nullptr);  // a gigabyte
+  PlistRef within = plist::parse(repeated(1000));       // ten megabytes
+  ASSERT_TRUE(within);
+  EXPECT_EQ(within->asArray()->size(), 1000u);
+  // Small XML elements cost far more decoded than written.
+  std::string trues = "<plist version=\"1.0\"><array>";
+  for (int i = 0; i < 70000; ++i) trues += "<true/>";
+  EXPECT_EQ(plist::parse(trues + "</array></plist>"), nullptr);
+}
+
+TEST(PropertyList, DictionaryFilesAboveAMegabyteAreUnreadable) {
+  testkit::TestRoot root;
+  const std::string xml = *plist::toXML(*sample());
+  const size_t end = xml.rfind("</plist>");
+  auto padded = [&](size_t bytes) { return xml.substr(0, end) + "<!--" + std::string(bytes, ' ') + "-->" + xml.substr(end); };
+  std::ofstream(root.host("/big.plist"), std::ios::binary) << padded(1024 * 1024);
+  std::ofstream(root.host("/fits.plist"), std::ios::binary) << padded(1000 * 1000);
+  EXPECT_EQ(plist::dictionaryWithContentsOfFile("/big.plist"), nullptr);
+  EXPECT_TRUE(plist::dictionaryWithContentsOfFile("/fits.plist"));
+}
+
 TEST(PropertyList, DictionaryFilesMustHoldADictionary) {
   testkit::TestRoot root;
   auto write = [&](const std::string& path, const std::string& bytes) {

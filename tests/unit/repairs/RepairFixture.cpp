@@ -59,8 +59,13 @@ bool ScriptedFileSystem::isExecutableFile(const std::string& path) { return real
 std::optional<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& path, ErrorSlot slot) {
   return real_->attributesOfItem(path, slot);
 }
-std::optional<std::string> ScriptedFileSystem::readFile(const std::string& path, ErrorSlot slot) {
-  return real_->readFile(path, slot);
+std::optional<std::string> ScriptedFileSystem::readFile(const std::string& path, size_t maxBytes,
+                                                        ErrorSlot slot) {
+  return real_->readFile(path, maxBytes, slot);
+}
+
+bool ScriptedFileSystem::isFolder(const std::string& path, ErrorSlot slot) {
+  return real_->isFolder(path, slot);
 }
 bool ScriptedFileSystem::writeFileAtomically(const std::string& path, const std::string& bytes,
                                              ErrorSlot slot) {

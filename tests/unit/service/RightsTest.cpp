@@ -44,6 +44,10 @@ TEST(RightsTable, DescribesEveryAction) {
       {"fix_context", "Fix context", "Repair: fix context.", 709},
       {"copy_launchd_information", "Copy launchd information", "Repair: copy launchd information.", 113},
       {"activate_distribution", "Activate distribution", "Activating a distribution.", 710},
+      {"add_distribution", "Add distribution",
+       "Add a distribution: make a bundle in /Library/TeX/Distributions that links to an installed TeX.", 713},
+      {"remove_distribution", "Remove distribution",
+       "Remove a distribution bundle that was made from an installed TeX; the installation stays.", 714},
       {"make_coffee", "make_coffee", "For command make_coffee.", 1},
       {"", "", "For command .", 1},
   };
@@ -141,6 +145,13 @@ TEST(AuthorizationCheck, AsksForTheActionsRightWithItsPrompt) {
     EXPECT_EQ(authority.asked[0].right, "brennick.Helper.admin.activate_distribution");
     EXPECT_EQ(authority.asked[0].prompt, "Activating a distribution.");
     EXPECT_EQ(authority.asked[0].pid, ::getpid());
+  }
+  {
+    // Taking a bundle away needs the right that made it.
+    ScriptedAuthority authority(authorization::kSuccess);
+    EXPECT_TRUE(Helper4Ostrakel::checkAuthorization(own, "remove_distribution", nullptr));
+    ASSERT_EQ(authority.asked.size(), 1u);
+    EXPECT_EQ(authority.asked[0].right, "brennick.Helper.admin.add_distribution");
   }
   for (int32_t status : {authorization::kDenied, authorization::kCanceled, authorization::kInteractionNotAllowed,
                          authorization::kInternal}) {

@@ -1,0 +1,40 @@
+// Lookups for a thread that acts with root's rights. Root must never follow a
+// link that someone else controls: the path is resolved one component at a
+// time from the root's descriptor, and a step from a folder owned by a user
+// other than root into one owned by anyone else, through a symbolic link or
+// "..", is refused. Links that root owns in folders root owns are followed.
+// Resolution stays inside the system root as with RESOLVE_IN_ROOT: absolute
+// link texts start again at the root and ".." never leaves it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cerrno>
+
+#include <string>
+
+namespace ostrakel::safelookup {
+
+// The errno of a refused step.
+inline constexpr int kRefused = EPERM;
+
+// Whether the calling thread acts with root's file-system rights (its fsuid is
+// 0), so that its lookups must be safe.
+bool required();
+// To be called on the thread after its file-system ids changed.
+void rightsChanged();
+
+// Opens `path` (a path inside the root) with `flags` (O_PATH or an ordinary
+// open), following a final link when `followFinal`. Returns the descriptor, or
+// -1 with errno set (kRefused for an unsafe step).
+int open(int rootFd, const std::string& path, int flags, bool followFinal);
+
+// Whether root would follow the link `linkOwner` owns, standing in a folder
+// owned by `folderOwner`, to an absolute text (back to the root, owned by
+// `rootOwner`). Relative texts are checked step by step as they are walked.
+bool absoluteLinkAllowed(uid_t folderOwner, uid_t linkOwner, uid_t rootOwner);
+// Who controls a link: the owner of its folder, or the link's own owner when
+// root owns the folder.
+uid_t linkController(uid_t folderOwner, uid_t linkOwner);
+
+}  // namespace ostrakel::safelookup
