@@ -22,7 +22,7 @@ compgen -G "$out/ostrakel-dbgsym_*.deb" >/dev/null || fail "no -dbgsym package"
 lintian --allow-root --fail-on error,warning "$out"/ostrakel_*.changes >"$work/lintian" 2>&1 ||
   fail "lintian: $(grep -E '^[EW]:' "$work/lintian")"
 
-for program in "$pkg/usr/libexec/ostrakel/brennick.Helper" "$pkg/usr/bin/ostrakel-client"; do
+for program in "$pkg/usr/libexec/ostrakel/brennick.Helper" "$pkg"/usr/bin/*; do
   name=${program##*/}
   readelf -W -d -h -S --dyn-syms "$program" >"$work/elf"
   grep -q 'BIND_NOW' "$work/elf" || fail "$name is not linked with bindnow"
