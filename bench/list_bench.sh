@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times "--list" on layouts of 10, 100 and 1,000 bundles in a temporary root
-# and prints the cost per bundle. Every listing reads every bundle (twice for
-# the root folder), so the cost should grow linearly.
+# and prints the cost per bundle. Every listing reads every bundle once, so the
+# cost should grow linearly.
 # Usage: bench/list_bench.sh [BUILD_DIR]   (default: build)
 # Figures are meaningful for an optimised build, for example:
 #   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DOSTRAKEL_TESTS=OFF

@@ -19,6 +19,25 @@ struct FileAttributes {
   std::optional<PlistDate> modificationDate;
 };
 
+// What one reading of a folder tells about an entry.
+struct FolderEntry {
+  enum class Kind { unknown, folder, link, other };
+  std::string name;
+  Kind kind = Kind::unknown;
+  // For a link: the text it holds, when it could be read.
+  std::optional<std::string> linkText;
+  // The entry's own attributes (a link not followed), when they were asked
+  // for; `attributes` is none when they could not be read.
+  bool attributesRead = false;
+  std::optional<FileAttributes> attributes;
+};
+
+struct FolderListing {
+  std::vector<FolderEntry> entries;  // sorted by name, no "." or ".."
+  // The folder's path with every link resolved, when the reading learned it.
+  std::optional<std::string> resolvedPath;
+};
+
 class FileSystem {
 public:
   virtual ~FileSystem() = default;
@@ -68,6 +87,16 @@ public:
   virtual std::vector<std::string> mountedVolumes() = 0;
   // The name shown for a path: its last component.
   virtual std::string displayName(const std::string& path) = 0;
+
+  // One reading of a folder: what contentsOfDirectory gives (and the same
+  // error), with what the reading tells besides: each entry's kind and link
+  // text, its attributes (a link not followed) when `withAttributes`, and the
+  // folder's resolved path. This version asks the other operations for the
+  // names and attributes and leaves the rest unknown.
+  virtual std::optional<FolderListing> readFolder(const std::string& path, bool withAttributes, ErrorSlot slot);
+  // What isExecutableFile and resolveSymlinks give together: the resolved
+  // path of the executable regular file `path` leads to, or none.
+  virtual std::optional<std::string> resolvedExecutableFile(const std::string& path);
 };
 
 // The process's shared file manager (the real one on the system root unless a

@@ -6,6 +6,7 @@ namespace {
 
 // Collapses runs of '/' and drops a trailing '/' (but keeps a lone "/").
 std::string tidy(const std::string& p) {
+  if (p.find("//") == std::string::npos && (p.size() <= 1 || p.back() != '/')) return p;
   std::string out;
   out.reserve(p.size());
   for (char c : p) {
@@ -96,8 +97,12 @@ std::string standardize(const std::string& p, const std::string& home) {
     }
     kept.push_back(part);
   }
+  // The kept parts hold no separator and are not empty: joined as they are.
   std::string out = absolute ? "/" : "";
-  for (const std::string& part : kept) out = appendComponent(out, part);
+  for (const std::string& part : kept) {
+    if (!out.empty() && out.back() != '/') out.push_back('/');
+    out += part;
+  }
   if (out.empty() && !input.empty() && !absolute) return ".";
   return out;
 }

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "platform/MountTable.h"
@@ -77,6 +79,45 @@ int openInRoot(const std::string& path, int flags, bool followFinal) {
                 flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   }
   return static_cast<int>(fd);
+}
+
+// A path with no ".." whose lookup meets no symbolic link is its own resolved
+// path: opened that way, no readback of the resolved path is needed.
+bool plainAbsolute(const std::string& path) {
+  if (!path::isAbsolute(path)) return false;
+  for (const std::string& part : path::components(path))
+    if (part == "..") return false;
+  return true;
+}
+
+// Opens `path` (inside the root) only if no component of it is a link; -1
+// with errno ELOOP when one is, and always while the thread acts as root
+// (its lookups take the safe way).
+int openInRootWithoutLinks(const std::string& path, int flags) {
+  if (safelookup::required()) {
+    errno = ELOOP;
+    return -1;
+  }
+  struct open_how how {};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_SYMLINKS;
+  std::string rel = relativeToRoot(path);
+  return static_cast<int>(syscall(SYS_openat2, systemroot::rootDescriptor(), rel.c_str(), &how, sizeof how));
+}
+
+// Whether a failed openInRootWithoutLinks says all a full lookup would say
+// (nothing there, no folder on the way, no access), with no link involved.
+bool failsWithoutLinks(int err) { return err == ENOENT || err == ENOTDIR || err == EACCES; }
+
+// The resolved path (inside the root) of an open descriptor; none when it
+// cannot be read back or lies outside the root.
+std::optional<std::string> resolvedPathOf(int fd) {
+  char buffer[PATH_MAX + 1];
+  std::string proc = "/proc/self/fd/" + std::to_string(fd);
+  ssize_t n = readlink(proc.c_str(), buffer, PATH_MAX);
+  std::string inside;
+  if (n > 0 && systemroot::fromHost(std::string(buffer, static_cast<size_t>(n)), &inside)) return inside;
+  return std::nullopt;
 }
 
 bool statInRoot(const std::string& path, bool followFinal, struct stat* st) {
@@ -380,14 +421,13 @@ std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(con
 
 std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
   if (!path::isAbsolute(path)) return path::standardize(path);
+  if (plainAbsolute(path)) {
+    FD plain(openInRootWithoutLinks(path, O_PATH));
+    if (plain.ok()) return path::standardize(path);
+  }
   FD fd(openInRoot(path, O_PATH, true));
   if (fd.ok()) {
-    char buffer[PATH_MAX + 1];
-    std::string proc = "/proc/self/fd/" + std::to_string(fd.get());
-    ssize_t n = readlink(proc.c_str(), buffer, PATH_MAX);
-    std::string inside;
-    if (n > 0 && systemroot::fromHost(std::string(buffer, static_cast<size_t>(n)), &inside))
-      return inside;
+    if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return *inside;
   }
   // Not (fully) there: follow the links that can be read, component by
   // component, and keep what does not exist as written.
@@ -549,6 +589,93 @@ std::vector<std::string> PosixFileSystem::mountedVolumes() {
 }
 
 std::string PosixFileSystem::displayName(const std::string& path) { return path::lastComponent(path); }
+
+std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path, bool withAttributes,
+                                                         ErrorSlot slot) {
+  FolderListing listing;
+  FD fd;
+  if (plainAbsolute(path)) {
+    fd = FD(openInRootWithoutLinks(path, O_RDONLY | O_DIRECTORY));
+    if (fd.ok()) {
+      listing.resolvedPath = path::standardize(path);
+    } else if (failsWithoutLinks(errno)) {
+      fail(slot, path);
+      return std::nullopt;
+    }
+  }
+  if (!fd.ok()) {
+    fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true));
+    if (!fd.ok()) {
+      fail(slot, path);
+      return std::nullopt;
+    }
+    listing.resolvedPath = resolvedPathOf(fd.get());
+  }
+  // The raw directory reading: no stream set-up around the descriptor.
+  // Filled by the kernel; on the stack, so that a short-lived command does
+  // not spread its heap over pages it then has to fault in.
+  alignas(struct dirent64) char buffer[8192];
+  while (true) {
+    long n = syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(slot, path);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    for (long at = 0; at < n;) {
+      const auto* record = reinterpret_cast<const struct dirent64*>(buffer + at);
+      at += record->d_reclen;
+      const char* name = record->d_name;
+      if (!std::strcmp(name, ".") || !std::strcmp(name, "..")) continue;
+      FolderEntry entry;
+      entry.name = name;
+      unsigned char type = record->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (fstatat(fd.get(), name, &st, AT_SYMLINK_NOFOLLOW) == 0) type = IFTODT(st.st_mode);
+      }
+      if (type == DT_DIR) entry.kind = FolderEntry::Kind::folder;
+      else if (type == DT_LNK) entry.kind = FolderEntry::Kind::link;
+      else if (type != DT_UNKNOWN) entry.kind = FolderEntry::Kind::other;
+      if (entry.kind == FolderEntry::Kind::link) {
+        char text[PATH_MAX + 1];
+        ssize_t length = readlinkat(fd.get(), name, text, PATH_MAX);
+        if (length >= 0) entry.linkText = std::string(text, static_cast<size_t>(length));
+      }
+      if (withAttributes) {
+        entry.attributesRead = true;
+        struct statx sx {};
+        if (statx(fd.get(), name, AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &sx) == 0) {
+          FileAttributes attributes;
+          if (sx.stx_mask & STATX_BTIME) attributes.creationDate = dateOf(sx.stx_btime);
+          if (sx.stx_mask & STATX_MTIME) attributes.modificationDate = dateOf(sx.stx_mtime);
+          entry.attributes = attributes;
+        }
+      }
+      listing.entries.push_back(std::move(entry));
+    }
+  }
+  std::sort(listing.entries.begin(), listing.entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return listing;
+}
+
+std::optional<std::string> PosixFileSystem::resolvedExecutableFile(const std::string& path) {
+  auto executable = [](int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && faccessat(fd, "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0;
+  };
+  if (plainAbsolute(path)) {
+    FD plain(openInRootWithoutLinks(path, O_PATH));
+    if (plain.ok()) return executable(plain.get()) ? std::optional(path::standardize(path)) : std::nullopt;
+    if (failsWithoutLinks(errno)) return std::nullopt;
+  }
+  FD fd(openInRoot(path, O_PATH, true));
+  if (!fd.ok() || !executable(fd.get())) return std::nullopt;
+  if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return inside;
+  return resolveSymlinks(path);
+}
 
 namespace {
 

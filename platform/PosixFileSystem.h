@@ -27,6 +27,8 @@ public:
   bool writeFileAtomically(const std::string& path, const std::string& bytes, ErrorSlot slot) override;
   std::vector<std::string> mountedVolumes() override;
   std::string displayName(const std::string& path) override;
+  std::optional<FolderListing> readFolder(const std::string& path, bool withAttributes, ErrorSlot slot) override;
+  std::optional<std::string> resolvedExecutableFile(const std::string& path) override;
 };
 
 }  // namespace ostrakel

@@ -1,6 +1,5 @@
 #include "platform/PropertyList.h"
 
-#include <plist/plist.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +8,7 @@
 #include <utility>
 
 #include "platform/FileSystem.h"
+#include "platform/PlistLibrary.h"
 #include "platform/PropertyListGuard.h"
 
 namespace ostrakel {
@@ -18,11 +18,13 @@ namespace {
 // libplist counts dates in seconds since 2001-01-01 00:00:00 UTC.
 constexpr double kSeconds1970To2001 = 978307200.0;
 
+const plistlibrary::Functions* library() { return plistlibrary::functions(); }
+
 // Frees a libplist node when the scope ends.
 struct NodeOwner {
   plist_t node = nullptr;
   ~NodeOwner() {
-    if (node) plist_free(node);
+    if (node) library()->free(node);
   }
 };
 
@@ -88,49 +90,49 @@ namespace {
 plist_t largeUnsignedNode(uint64_t value) {
   const std::string xml = "<plist version=\"1.0\"><integer>" + std::to_string(value) + "</integer></plist>";
   plist_t node = nullptr;
-  plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &node);
+  library()->from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &node);
   return node;
 }
 
 PlistRef fromNode(plist_t node, int depth) {
   if (!node) return nullptr;
-  switch (plist_get_node_type(node)) {
+  switch (library()->get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t value = 0;
-      plist_get_bool_val(node, &value);
+      library()->get_bool_val(node, &value);
       return PlistValue::boolean(value != 0);
     }
     case PLIST_UINT: {
       // libplist keeps negative integers in two's complement; the same bits
       // may also be an unsigned value of 2^63 or more, which it marks.
       uint64_t value = 0;
-      plist_get_uint_val(node, &value);
+      library()->get_uint_val(node, &value);
       if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
         NodeOwner large{largeUnsignedNode(value)};
-        if (large.node && plist_compare_node_value(node, large.node)) return PlistValue::unsignedInteger(value);
+        if (large.node && library()->compare_node_value(node, large.node)) return PlistValue::unsignedInteger(value);
       }
       return PlistValue::integer(static_cast<int64_t>(value));
     }
     case PLIST_REAL: {
       double value = 0;
-      plist_get_real_val(node, &value);
+      library()->get_real_val(node, &value);
       return PlistValue::real(value);
     }
     case PLIST_STRING:
     case PLIST_KEY: {
       uint64_t length = 0;
-      const char* text = plist_get_string_ptr(node, &length);
+      const char* text = library()->get_string_ptr(node, &length);
       return PlistValue::string(text ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
       uint64_t length = 0;
-      const char* bytes = plist_get_data_ptr(node, &length);
+      const char* bytes = library()->get_data_ptr(node, &length);
       return PlistValue::data(bytes ? std::string(bytes, length) : std::string());
     }
     case PLIST_DATE: {
       // The microseconds come back without their sign.
       int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
+      library()->get_date_val(node, &seconds, &microseconds);
       double fraction = microseconds / 1e6;
       double since2001 = seconds < 0 ? seconds - fraction : seconds + fraction;
       return PlistValue::date(PlistDate{since2001 + kSeconds1970To2001});
@@ -138,16 +140,16 @@ PlistRef fromNode(plist_t node, int depth) {
     case PLIST_UID: {
       // Keyed archives' object references, shown the way XML lists spell them.
       uint64_t value = 0;
-      plist_get_uid_val(node, &value);
+      library()->get_uid_val(node, &value);
       return PlistValue::dictionary({{"CF$UID", PlistValue::integer(static_cast<int64_t>(value))}});
     }
     case PLIST_ARRAY: {
       if (depth > kMaxDepth) return nullptr;
       PlistArray items;
-      uint32_t count = plist_array_get_size(node);
+      uint32_t count = library()->array_get_size(node);
       items.reserve(count);
       for (uint32_t i = 0; i < count; ++i) {
-        PlistRef item = fromNode(plist_array_get_item(node, i), depth + 1);
+        PlistRef item = fromNode(library()->array_get_item(node, i), depth + 1);
         if (!item) return nullptr;
         items.push_back(std::move(item));
       }
@@ -157,13 +159,13 @@ PlistRef fromNode(plist_t node, int depth) {
       if (depth > kMaxDepth) return nullptr;
       PlistDictionary entries;
       plist_dict_iter iterator = nullptr;
-      plist_dict_new_iter(node, &iterator);
+      library()->dict_new_iter(node, &iterator);
       if (!iterator) return nullptr;
       bool sound = true;
       while (sound) {
         char* key = nullptr;
         plist_t value = nullptr;
-        plist_dict_next_item(node, iterator, &key, &value);
+        library()->dict_next_item(node, iterator, &key, &value);
         if (!key) break;
         PlistRef converted = fromNode(value, depth + 1);
         if (converted) entries.insert_or_assign(std::string(key), std::move(converted));
@@ -225,40 +227,43 @@ bool representable(const std::string& s, Target target) {
 plist_t toNode(const PlistValue& value, Target target, int depth) {
   const PlistValue::Storage& storage = value.storage();
   if (auto s = std::get_if<std::string>(&storage))
-    return representable(*s, target) ? plist_new_string(s->c_str()) : nullptr;
-  if (auto i = std::get_if<int64_t>(&storage)) return plist_new_uint(static_cast<uint64_t>(*i));
+    return representable(*s, target) ? library()->new_string(s->c_str()) : nullptr;
+  if (auto i = std::get_if<int64_t>(&storage)) return library()->new_uint(static_cast<uint64_t>(*i));
   if (auto u = std::get_if<uint64_t>(&storage)) return largeUnsignedNode(*u);
-  if (auto d = std::get_if<double>(&storage)) return plist_new_real(*d);
-  if (auto b = std::get_if<bool>(&storage)) return plist_new_bool(*b ? 1 : 0);
+  if (auto d = std::get_if<double>(&storage)) return library()->new_real(*d);
+  if (auto b = std::get_if<bool>(&storage)) return library()->new_bool(*b ? 1 : 0);
   if (auto data = std::get_if<PlistData>(&storage))
-    return plist_new_data(data->bytes.data(), data->bytes.size());
+    return library()->new_data(data->bytes.data(), data->bytes.size());
   if (auto date = std::get_if<PlistDate>(&storage)) {
     double since2001 = date->secondsSince1970 - kSeconds1970To2001;
     if (!std::isfinite(since2001) || since2001 <= std::numeric_limits<int32_t>::min() ||
         since2001 >= std::numeric_limits<int32_t>::max())
       return nullptr;  // outside what libplist can store
     double whole = std::trunc(since2001);
-    auto microseconds = static_cast<int32_t>(std::lround((since2001 - whole) * 1e6));
-    return plist_new_date(static_cast<int32_t>(whole), microseconds);
+    // Rounded half away from zero, without the maths library.
+    const double fraction = (since2001 - whole) * 1e6;
+    auto microseconds = static_cast<int32_t>(fraction < 0 ? -static_cast<int64_t>(-fraction + 0.5)
+                                                          : static_cast<int64_t>(fraction + 0.5));
+    return library()->new_date(static_cast<int32_t>(whole), microseconds);
   }
   if (auto array = std::get_if<PlistArray>(&storage)) {
     if (depth > kMaxDepth) return nullptr;
-    NodeOwner owner{plist_new_array()};
+    NodeOwner owner{library()->new_array()};
     for (const PlistRef& item : *array) {
       plist_t child = item ? toNode(*item, target, depth + 1) : nullptr;
       if (!child) return nullptr;
-      plist_array_append_item(owner.node, child);
+      library()->array_append_item(owner.node, child);
     }
     return std::exchange(owner.node, nullptr);
   }
   if (auto dictionary = std::get_if<PlistDictionary>(&storage)) {
     if (depth > kMaxDepth) return nullptr;
-    NodeOwner owner{plist_new_dict()};
+    NodeOwner owner{library()->new_dict()};
     for (const auto& [key, item] : *dictionary) {
       if (!representable(key, target)) return nullptr;
       plist_t child = item ? toNode(*item, target, depth + 1) : nullptr;
       if (!child) return nullptr;
-      plist_dict_set_item(owner.node, key.c_str(), child);
+      library()->dict_set_item(owner.node, key.c_str(), child);
     }
     return std::exchange(owner.node, nullptr);
   }
@@ -330,7 +335,7 @@ bool skipByteOrderMark(std::string_view& bytes, std::string& converted) {
 }  // namespace
 
 PlistRef parse(const std::string& given) {
-  if (given.empty() || given.size() > kMaxBytes) return nullptr;
+  if (given.empty() || given.size() > kMaxBytes || !library()) return nullptr;
   std::string converted;
   std::string_view bytes = given;
   if (!skipByteOrderMark(bytes, converted) || bytes.empty() || bytes.size() > kMaxBytes) return nullptr;
@@ -338,10 +343,10 @@ PlistRef parse(const std::string& given) {
   auto length = static_cast<uint32_t>(bytes.size());
   if (isBinaryPlist(bytes)) {
     if (!binaryStructureAcceptable(bytes)) return nullptr;
-    plist_from_bin(bytes.data(), length, &root.node);
+    library()->from_bin(bytes.data(), length, &root.node);
   } else {
     if (!xmlStructureAcceptable(bytes)) return nullptr;
-    plist_from_xml(bytes.data(), length, &root.node);
+    library()->from_xml(bytes.data(), length, &root.node);
   }
   return root.node ? fromNode(root.node, 1) : nullptr;
 }
@@ -354,26 +359,28 @@ PlistRef dictionaryWithContentsOfFile(const std::string& path) {
 }
 
 std::optional<std::string> toXML(const PlistValue& value) {
+  if (!library()) return std::nullopt;
   NodeOwner root{toNode(value, Target::xml, 1)};
   if (!root.node) return std::nullopt;
   char* text = nullptr;
   uint32_t length = 0;
-  plist_to_xml(root.node, &text, &length);
+  library()->to_xml(root.node, &text, &length);
   if (!text) return std::nullopt;
   std::string out(text, length);
-  plist_to_xml_free(text);
+  library()->to_xml_free(text);
   return out;
 }
 
 std::optional<std::string> toBinary(const PlistValue& value) {
+  if (!library()) return std::nullopt;
   NodeOwner root{toNode(value, Target::binary, 1)};
   if (!root.node) return std::nullopt;
   char* bytes = nullptr;
   uint32_t length = 0;
-  plist_to_bin(root.node, &bytes, &length);
+  library()->to_bin(root.node, &bytes, &length);
   if (!bytes) return std::nullopt;
   std::string out(bytes, length);
-  plist_to_bin_free(bytes);
+  library()->to_bin_free(bytes);
   return out;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Bridge/DiscoveryWalk.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -29,11 +30,15 @@ bool Tools4Ostrakel::activateBridge(const BridgeRef& bridge, const std::optional
                                     ErrorSlot slot) {
   if (!bridge) invalidParameter("bridge", "Library/Bridge", __LINE__);
   FileSystem& fm = fileManager();
-  Logger4Ostrakel::logWithLevel(7, "Activating bridge:\n%@\narch:%@", {bridge, source});
-  Logger4Ostrakel::logWithLevel(7, "INFO: %@->%@",
-                                {usr_texbin_Path(), fm.destinationOfSymbolicLink(usr_texbin_Path(), nullptr)});
-  Logger4Ostrakel::logWithLevel(
-      7, "INFO: %@->%@", {Programs_texbin_Path(), fm.destinationOfSymbolicLink(Programs_texbin_Path(), nullptr)});
+  // Tracing lines, above the logger's threshold: the links they show are
+  // read only for a logger that would write them.
+  if (Logger4Ostrakel::kThreshold >= 7) {
+    Logger4Ostrakel::logWithLevel(7, "Activating bridge:\n%@\narch:%@", {bridge, source});
+    Logger4Ostrakel::logWithLevel(7, "INFO: %@->%@",
+                                  {usr_texbin_Path(), fm.destinationOfSymbolicLink(usr_texbin_Path(), nullptr)});
+    Logger4Ostrakel::logWithLevel(
+        7, "INFO: %@->%@", {Programs_texbin_Path(), fm.destinationOfSymbolicLink(Programs_texbin_Path(), nullptr)});
+  }
 
   std::string text;
   if (bridge->architectureWithSource(source)) {
@@ -65,15 +70,31 @@ bool Tools4Ostrakel::activateBridge(const BridgeRef& bridge, const std::optional
 
 bool Tools4Ostrakel::activateBridgeWithName(const std::string& name, const std::string& source, ErrorSlot slot) {
   Logger4Ostrakel::logWithLevel(7, "Activating bridge with name:%@, arch:%@", {name, source});
-  ErrorRef pending;
-  BridgeArray bridges = getActualBridgesOrReturnError(&pending);
-  if (bridges.empty()) {
+  // The outcome is that of walking the whole sorted list for the first bridge
+  // with this display name that offers the source. Only the bundles that
+  // decide it are read: those with the display name, and, for one on another
+  // volume, the earlier ones with the same parsed names that would make it a
+  // copy left out of the list.
+  DiscoveryWalk walk(false);
+  BridgeArray named;
+  bool listsAny = false;
+  for (size_t f = 0; f < walk.folderCount(); ++f) {
+    std::vector<DiscoveryWalk::Bundle>& bundles = walk.folder(f).bundles;
+    for (size_t b = 0; b < bundles.size(); ++b) {
+      if (bundles[b].names.displayName != name || !walk.read(bundles[b])) continue;
+      listsAny = true;
+      if (f == 0 || !walk.hasEarlierOriginal(f, b)) named.push_back(bundles[b].bridge);
+    }
+  }
+  if (!listsAny && !walk.listsAnyBridge()) {
+    ErrorRef pending;
+    walk.bridges(&pending);
     storeFirstError(slot, pending);
     return false;
   }
-  for (const BridgeRef& bridge : bridges)
-    if (bridge->displayName() == name && bridge->architectureWithSource(source))
-      return activateBridge(bridge, source, slot);
+  // Sorting a part of the list keeps the order its bridges have in the whole.
+  for (const BridgeRef& bridge : sortedBridges(std::move(named)))
+    if (bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
   storeFirstError(slot, errorWithOstrakelCode(711));
   return false;
 }
@@ -118,7 +139,8 @@ bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, cons
 bool Tools4Ostrakel::isActiveBridgeAtURL(const std::optional<FileURL>& url,
                                          const std::optional<std::string>& source) {
   BridgeRef bridge = url ? Bridge4Ostrakel::initWithContentsOfURL(*url, nullptr) : nullptr;
-  if (!isContextOK() || !bridge || !bridge->isActive() || !source) return false;
+  // The costly context check last: it cannot turn a no into a yes.
+  if (!bridge || !bridge->isActive() || !source || !isContextOK()) return false;
   ArchitectureRef active = bridge->activeArchitecture();
   if (!active) return false;
   std::shared_ptr<NameSet> names = active->names();

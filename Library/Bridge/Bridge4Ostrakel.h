@@ -3,6 +3,7 @@
 // entries; `activeArchitecture` does not own. Every accessor is atomic.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,17 +14,14 @@
 #include "Library/SystemVersion/SystemVersion.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 #include "platform/FileURL.h"
 #include "platform/PropertyList.h"
-
-#include <unicode/uversion.h>
-
-U_NAMESPACE_BEGIN
-class RegexPattern;
-U_NAMESPACE_END
+#include "platform/Unicode.h"
 
 namespace ostrakel {
 
+class SharedLinks;
 using ArchitectureArray = std::vector<ArchitectureRef>;
 
 
@@ -32,18 +30,32 @@ public:
   // Reads the bundle at `url`; nullptr when it is not a velmar bundle or offers
   // no binary set (then error 110, with NSURL, in a given empty slot).
   static BridgeRef initWithContentsOfURL(const FileURL& url, ErrorSlot slot);
+  // The same for an operation that reads many bundles: the links every
+  // reading consults come from `links`, and the bundle folder's attributes
+  // from `entry`, its folder's listing, when that holds them.
+  static BridgeRef initWithContentsOfURL(const FileURL& url, ErrorSlot slot, SharedLinks& links,
+                                         const FolderEntry* entry);
 
   // The parsed names of a base name: header, number, trailer, volume.
   struct ParsedNames {
     std::string headerName, numberName, trailerName, volumeName;
   };
-  // Evaluates the shared name expression on `baseName` (first match); all
-  // four empty when the expression is unavailable.
+  // The names the shared name expression gives `baseName` (first match); all
+  // four empty when the expression is unavailable. Names that cannot match
+  // anything are decided without the expression.
   static ParsedNames parseBaseName(const std::string& baseName);
+  // The same, always evaluating the expression.
+  static ParsedNames matchNameExpression(const std::string& baseName);
+  // The names a bundle at `path` is read with, known without reading it.
+  struct Names {
+    std::string displayName, baseName;
+    ParsedNames parsed;
+  };
+  static Names namesOfBundleAt(const std::string& path);
   static const char* kNamePattern;
   // The shared name expression, compiled once per process; nullptr when it
   // could not be compiled.
-  static const icu::RegexPattern* RE();
+  static const unicode::RegularExpression* RE();
 
   // Validation of values read from Info.plist. Each takes an in-out slot with
   // the value (nullptr: no slot; a null value: no value), may replace it, and
@@ -66,6 +78,9 @@ public:
   BridgeRef localCopy();
   std::string LTD_DefaultTeX_Contents_Destination() const;
   void updateActivityStatus();
+  // The text the bundle's own texbin link held when the bundle was read (none:
+  // no link), which the activity of the bridge was decided from.
+  std::optional<std::string> texbinLinkTextAtReading() const;
   ArchitectureRef defaultArchitecture() const;
 
   std::string description() const;
@@ -116,7 +131,13 @@ public:
   void setSelectedArchitecture(const ArchitectureRef& v);
 
 private:
+  // `resolvedContents` gives the Contents folder with links resolved; asked
+  // only when the cheaper tests do not decide.
+  void updateActivityStatus(SharedLinks& links, const std::optional<std::string>& texbinText,
+                            const std::function<std::string()>& resolvedContents);
+
   mutable std::mutex mutex_;
+  std::optional<std::string> texbinLinkText_;
   FileURL fileURL_;
   ArchitectureArray architectures_;
   ArchitectureArray architectures4UI_;

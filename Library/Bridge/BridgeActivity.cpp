@@ -1,6 +1,7 @@
 // Which entry a bridge's own texbin link selects, whether the bridge is the
 // one .DefaultTeX/Contents designates, and the entry to fall back on.
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Bridge/SharedLinks.h"
 #include "Library/Common/LayoutPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
@@ -32,32 +33,43 @@ ArchitectureRef Bridge4Ostrakel::defaultArchitecture() const {
 }
 
 void Bridge4Ostrakel::updateActivityStatus() {
-  FileSystem& fm = fileManager();
+  SharedLinks links;
   const FileURL url = fileURL();
+  updateActivityStatus(links, Programs_texbin_Destination4Ostrakel(url),
+                       [&url] { return fileManager().resolveSymlinks(Contents_Path4Ostrakel(url)); });
+}
 
-  ArchitectureRef active = architectureWithSource(Programs_texbin_Destination4Ostrakel(url));
+std::optional<std::string> Bridge4Ostrakel::texbinLinkTextAtReading() const {
+  std::lock_guard lock(mutex_);
+  return texbinLinkText_;
+}
+
+void Bridge4Ostrakel::updateActivityStatus(SharedLinks& links, const std::optional<std::string>& texbinText,
+                                           const std::function<std::string()>& resolvedContents) {
+  {
+    std::lock_guard lock(mutex_);
+    texbinLinkText_ = texbinText;
+  }
+  ArchitectureRef active = architectureWithSource(texbinText);
   if (!active) {
     // A /usr/texbin link straight into a binary folder names the entry by its
     // last component; the regular chain ends in "texbin", which selects none.
-    std::optional<std::string> usrTexbin = fm.destinationOfSymbolicLink(Tools4Ostrakel::usr_texbin_Path(), nullptr);
+    const std::optional<std::string>& usrTexbin = links.usrTexbin();
     if (usrTexbin) active = architectureWithSource(path::lastComponent(*usrTexbin));
   }
   setActiveArchitecture(active);
 
-  std::optional<std::string> current = Tools4Ostrakel::LTD_DefaultTeX_Contents_Destination();
+  const std::optional<std::string>& current = links.defaultTeXContents();
   setIsActive(current && *current == LTD_DefaultTeX_Contents_Destination());
   if (isActive() || !current) return;
 
   // The link may spell the way differently ("./", a trailing "/", detours
   // through ".."), or reach the same folder through other links.
-  const std::string linkFolder = path::deleteLastComponent(Tools4Ostrakel::LTD_DefaultTeX_Contents_Path());
-  const std::string target = path::standardize(linkFolder + "/" + *current);
-  const std::string contents = Contents_Path4Ostrakel(url);
-  if (contents == target) {
+  if (Contents_Path4Ostrakel(fileURL()) == links.defaultTeXTarget()) {
     setIsActive(true);
     return;
   }
-  setIsActive(fm.resolveSymlinks(contents) == fm.resolveSymlinks(target));
+  setIsActive(resolvedContents() == links.resolvedDefaultTeXTarget());
 }
 
 }  // namespace ostrakel

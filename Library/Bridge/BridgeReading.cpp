@@ -2,12 +2,9 @@
 // and the binary sets of Contents/Programs.
 #include <map>
 #include <memory>
-#include <set>
-
-#include <unicode/regex.h>
-#include <unicode/utext.h>
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Bridge/SharedLinks.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -21,61 +18,41 @@ namespace ostrakel {
 // name) and ends it. Evaluated with backtracking first-match semantics.
 const char* Bridge4Ostrakel::kNamePattern = "(.*?)?(\\d+)?(.*?(?:\\((.*?)\\)$)?)?";
 
-const icu::RegexPattern* Bridge4Ostrakel::RE() {
+const unicode::RegularExpression* Bridge4Ostrakel::RE() {
   // Compiled on first use; the initialisation of a local static is safe
   // against concurrent first calls. Kept for the life of the process.
-  static const icu::RegexPattern* const pattern = []() -> const icu::RegexPattern* {
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parseError;
-    icu::RegexPattern* compiled =
-        icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(kNamePattern), 0, parseError, status);
-    if (U_FAILURE(status)) {
-      delete compiled;
-      return nullptr;
-    }
-    return compiled;
-  }();
+  static const unicode::RegularExpression* const pattern =
+      unicode::RegularExpression::compile(kNamePattern).release();
   return pattern;
 }
 
 Bridge4Ostrakel::ParsedNames Bridge4Ostrakel::parseBaseName(const std::string& baseName) {
-  ParsedNames names;
-  const icu::RegexPattern* pattern = RE();
-  if (!pattern) return names;
+  // Every part of the expression is optional and the lazy ones come first, so
+  // the first match starts at 0; a name that starts with neither a digit (of
+  // any script) nor "(" leaves every group empty. Only ASCII is decided here.
+  if (baseName.empty()) return {};
+  const unsigned char first = static_cast<unsigned char>(baseName[0]);
+  if (first < 0x80 && first != '(' && (first < '0' || first > '9')) return {};
+  return matchNameExpression(baseName);
+}
 
-  // The matcher works on the UTF-8 bytes themselves, so group ranges are byte
-  // offsets into `baseName` and names that are not valid UTF-8 keep their bytes.
-  UErrorCode status = U_ZERO_ERROR;
-  UText* text = utext_openUTF8(nullptr, baseName.data(), static_cast<int64_t>(baseName.size()), &status);
-  if (U_FAILURE(status)) {
-    utext_close(text);
-    return names;
+Bridge4Ostrakel::ParsedNames Bridge4Ostrakel::matchNameExpression(const std::string& baseName) {
+  ParsedNames names;
+  const unicode::RegularExpression* pattern = RE();
+  if (!pattern) return names;
+  std::optional<std::vector<unicode::RegularExpression::Range>> ranges = pattern->firstMatch(baseName);
+  if (!ranges) return names;
+  auto group = [&](size_t index) -> std::string {
+    const unicode::RegularExpression::Range& r = (*ranges)[index];
+    if (r.start < 0 || r.end <= r.start || r.end > static_cast<int64_t>(baseName.size())) return "";
+    return baseName.substr(static_cast<size_t>(r.start), static_cast<size_t>(r.end - r.start));
+  };
+  if (ranges->size() >= 4) {
+    names.headerName = group(1);
+    names.numberName = group(2);
+    names.trailerName = group(3);
   }
-  {
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
-    if (U_SUCCESS(status) && matcher) {
-      matcher->reset(text);
-      if (matcher->find(status) && U_SUCCESS(status)) {
-        auto group = [&](int32_t index) -> std::string {
-          UErrorCode groupStatus = U_ZERO_ERROR;
-          int64_t start = matcher->start64(index, groupStatus);
-          int64_t end = matcher->end64(index, groupStatus);
-          if (U_FAILURE(groupStatus) || start < 0 || end <= start ||
-              end > static_cast<int64_t>(baseName.size()))
-            return "";
-          return baseName.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
-        };
-        int32_t ranges = matcher->groupCount() + 1;
-        if (ranges >= 4) {
-          names.headerName = group(1);
-          names.numberName = group(2);
-          names.trailerName = group(3);
-        }
-        if (ranges >= 5) names.volumeName = group(4);
-      }
-    }
-  }
-  utext_close(text);
+  if (ranges->size() >= 5) names.volumeName = group(4);
   return names;
 }
 
@@ -157,15 +134,45 @@ struct ProgramFolder {
   std::string folder;
 };
 
+const FolderEntry* entryNamed(const FolderListing& listing, const std::string& name) {
+  for (const FolderEntry& entry : listing.entries)
+    if (entry.name == name) return &entry;
+  return nullptr;
+}
+
+// Whether the lookup of `folder` met no link: its resolved path is the path
+// itself (a path without ".." that reaches its folder through a link cannot
+// spell that folder's resolved path), so its parents have no link either.
+bool reachedWithoutLinks(const std::string& folder, const FolderListing& listing) {
+  for (const std::string& part : path::components(folder))
+    if (part == "..") return false;
+  return listing.resolvedPath && *listing.resolvedPath == path::standardize(folder);
+}
+
+// The path of the entry `name` of the programs folder with links resolved.
+// The listing already says it for a real folder, and for a link whose text
+// names a real folder beside it; anything else is resolved on disk.
+std::string resolvedEntry(FileSystem& fm, const std::string& programsPath, const FolderListing& listing,
+                          const FolderEntry& entry) {
+  if (listing.resolvedPath) {
+    if (entry.kind == FolderEntry::Kind::folder) return path::appendComponent(*listing.resolvedPath, entry.name);
+    const std::optional<std::string>& text = entry.linkText;
+    if (entry.kind == FolderEntry::Kind::link && text && !text->empty() && *text != "." && *text != ".." &&
+        text->find('/') == std::string::npos) {
+      const FolderEntry* target = entryNamed(listing, *text);
+      if (target && target->kind == FolderEntry::Kind::folder)
+        return path::appendComponent(*listing.resolvedPath, target->name);
+    }
+  }
+  return fm.resolveSymlinks(path::appendComponent(programsPath, entry.name));
+}
+
 // The entries of Contents/Programs, most preferred architecture name first.
 // Names that lead to one binary folder merge into one entry.
-ArchitectureArray readBinarySets(const std::string& programsPath, const std::weak_ptr<Bridge4Ostrakel>& bridge,
-                                 ErrorRef* first) {
+ArchitectureArray readBinarySets(const std::string& programsPath, const FolderListing& listing,
+                                 const std::weak_ptr<Bridge4Ostrakel>& bridge) {
   FileSystem& fm = fileManager();
   ArchitectureArray entries;
-  std::optional<std::vector<std::string>> listing = fm.contentsOfDirectory(programsPath, slotIfEmpty(first));
-  if (!listing) return entries;
-  const std::set<std::string> listed(listing->begin(), listing->end());
   const StringList& runnable = Tools4Ostrakel::architectureNames();
   const StringList programs = Tools4Ostrakel::expectedPrograms();
 
@@ -173,18 +180,18 @@ ArchitectureArray readBinarySets(const std::string& programsPath, const std::wea
   // Several names may resolve to one folder; its programs are probed once.
   std::map<std::string, ProgramFolder> probed;
   for (const std::string& name : runnable) {
-    if (!listed.count(name)) continue;
-    const std::string folder = fm.resolveSymlinks(path::appendComponent(programsPath, name));
+    const FolderEntry* listed = entryNamed(listing, name);
+    if (!listed) continue;
+    const std::string folder = resolvedEntry(fm, programsPath, listing, *listed);
     auto known = probed.find(folder);
     if (known == probed.end()) {
       ProgramFolder result;
       for (const std::string& program : programs) {
-        // The test follows links by itself; the links are resolved only for
-        // the program found, whose real folder tells binary sets apart.
-        const std::string candidate = path::appendComponent(folder, program);
-        if (!fm.isExecutableFile(candidate)) continue;
+        // The real folder of the program found tells binary sets apart.
+        std::optional<std::string> found = fm.resolvedExecutableFile(path::appendComponent(folder, program));
+        if (!found) continue;
         result.found = true;
-        result.folder = path::deleteLastComponent(fm.resolveSymlinks(candidate));
+        result.folder = path::deleteLastComponent(*found);
         break;
       }
       known = probed.emplace(folder, result).first;
@@ -203,9 +210,34 @@ ArchitectureArray readBinarySets(const std::string& programsPath, const std::wea
   return entries;
 }
 
+// The text of the bundle's own texbin link, from the programs folder's
+// listing when it says it.
+std::optional<std::string> texbinText(FileSystem& fm, const FileURL& url, const FolderListing& listing) {
+  const FolderEntry* entry = entryNamed(listing, path::lastComponent(Tools4Ostrakel::Programs_texbin_RelativePath()));
+  if (!entry || entry->kind == FolderEntry::Kind::folder || entry->kind == FolderEntry::Kind::other)
+    return std::nullopt;
+  if (entry->kind == FolderEntry::Kind::link && entry->linkText) return entry->linkText;
+  return fm.destinationOfSymbolicLink(Programs_texbin_Path4Ostrakel(url), nullptr);
+}
+
 }  // namespace
 
+Bridge4Ostrakel::Names Bridge4Ostrakel::namesOfBundleAt(const std::string& bundlePath) {
+  Names names;
+  names.displayName = path::deleteExtension(fileManager().displayName(bundlePath));
+  names.baseName =
+      path::deleteExtension(path::lastComponent(path::standardize(bundlePath, processinfo::homeDirectory())));
+  names.parsed = parseBaseName(names.baseName);
+  return names;
+}
+
 BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot slot) {
+  SharedLinks links;
+  return initWithContentsOfURL(url, slot, links, nullptr);
+}
+
+BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot slot, SharedLinks& links,
+                                                 const FolderEntry* entry) {
   if (path::extension(url.path) != Tools4Ostrakel::velmarExtension()) return nullptr;
 
   auto bridge = std::make_shared<Bridge4Ostrakel>();
@@ -214,23 +246,23 @@ BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot s
 
   bridge->setFileURL(url);
   bridge->setArchitectures({});
-  bridge->setDisplayName(path::deleteExtension(fm.displayName(url.path)));
+  const Names names = namesOfBundleAt(url.path);
+  bridge->setDisplayName(names.displayName);
+  bridge->setBaseName(names.baseName);
+  bridge->setVolumeName(names.parsed.volumeName);
+  bridge->setTrailerName(names.parsed.trailerName);
+  bridge->setNumberName(names.parsed.numberName);
+  bridge->setHeaderName(names.parsed.headerName);
   const std::string normalised = path::standardize(url.path, processinfo::homeDirectory());
-  bridge->setBaseName(path::deleteExtension(path::lastComponent(normalised)));
-
-  ParsedNames parsed = parseBaseName(bridge->baseName());
-  bridge->setVolumeName(parsed.volumeName);
-  bridge->setTrailerName(parsed.trailerName);
-  bridge->setNumberName(parsed.numberName);
-  bridge->setHeaderName(parsed.headerName);
   const std::vector<std::string> components = path::components(normalised);
   bridge->setRealVolumeName(components.size() >= 3 && components[1] == "Volumes" ? components[2] : "");
 
-  if (std::optional<FileAttributes> attributes = fm.attributesOfItem(url.path, slotIfEmpty(&first))) {
+  std::optional<FileAttributes> attributes =
+      entry && entry->attributesRead ? entry->attributes : fm.attributesOfItem(url.path, slotIfEmpty(&first));
+  if (attributes) {
     bridge->setCreationDate(attributes->creationDate);
     bridge->setModificationDate(attributes->modificationDate);
   }
-
   const PlistRef info = infoDictionary4Ostrakel(url.path);
   bridge->setMinimumSystemVersion(
       versionFromInfo(info, "LSMinimumSystemVersion", Tools4Ostrakel::minimumSystemVersion(), &first));
@@ -248,7 +280,9 @@ BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot s
   bridge->setMaximumSystemVersionsByArch(versionsFromInfo(info, "LSMaximumSystemVersionByArchitecture",
                                                           Tools4Ostrakel::maximumSystemVersionsByArch(), &first));
 
-  ArchitectureArray entries = readBinarySets(Programs_Path4Ostrakel(url), bridge, &first);
+  const std::string programsPath = Programs_Path4Ostrakel(url);
+  std::optional<FolderListing> listing = fm.readFolder(programsPath, false, slotIfEmpty(&first));
+  ArchitectureArray entries = listing ? readBinarySets(programsPath, *listing, bridge) : ArchitectureArray{};
   if (entries.empty()) {
     UserInfo info110;
     info110.localizedDescription = localizedErrorMessage4Ostrakel(110);
@@ -261,7 +295,13 @@ BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot s
   forPresentation.push_back(
       Architecture4Ostrakel::initWithName(".DefaultArchitecture", ".DefaultArchitecture", std::string(), bridge));
   bridge->setArchitectures4UI(forPresentation);
-  bridge->updateActivityStatus();
+  // A programs folder whose path holds no link tells the Contents folder's
+  // resolved path without another lookup.
+  const std::string contents = Contents_Path4Ostrakel(url);
+  const bool plainPath = reachedWithoutLinks(programsPath, *listing);
+  bridge->updateActivityStatus(links, texbinText(fm, url, *listing), [&] {
+    return plainPath ? path::standardize(contents) : fm.resolveSymlinks(contents);
+  });
   return bridge;
 }
 

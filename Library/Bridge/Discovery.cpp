@@ -1,42 +1,27 @@
 // Finding the bridges of every mounted volume, their order, and the check and
 // repair of each bridge's own Contents/Programs/texbin link.
 #include <algorithm>
-#include <set>
-#include <tuple>
-
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Bridge/DiscoveryWalk.h"
+#include "Library/Bridge/SharedLinks.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/Unicode.h"
 
 namespace ostrakel {
 
 namespace {
 
-// The four parsed names that make two bridges copies of each other.
-using ParsedNamesKey = std::tuple<std::string, std::string, std::string, std::string>;
-
-ParsedNamesKey parsedNamesKey(const Bridge4Ostrakel& bridge) {
-  return {bridge.headerName(), bridge.numberName(), bridge.trailerName(), bridge.volumeName()};
-}
-
-std::string lowercase(const std::string& text) {
-  std::string out;
-  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
-  return out;
-}
-
 // The text a "<name>.lowercaseString" key path gives for a bridge.
 std::string lowercasedField(const Bridge4Ostrakel& bridge, const std::string& keyPath) {
   const std::string field = keyPath.substr(0, keyPath.find('.'));
-  if (field == "headerName") return lowercase(bridge.headerName());
-  if (field == "numberName") return lowercase(bridge.numberName());
-  if (field == "trailerName") return lowercase(bridge.trailerName());
-  return lowercase(bridge.displayName());
+  if (field == "headerName") return unicode::lowercase(bridge.headerName());
+  if (field == "numberName") return unicode::lowercase(bridge.numberName());
+  if (field == "trailerName") return unicode::lowercase(bridge.trailerName());
+  return unicode::lowercase(bridge.displayName());
 }
 
 // A bridge with the values its sort keys compare, taken once before sorting
@@ -101,14 +86,15 @@ std::vector<SortDescriptor> Tools4Ostrakel::sortDescriptors() {
 }
 
 BridgeArray Tools4Ostrakel::getBridgesAtPath(const std::string& folder, ErrorSlot slot) {
+  FileSystem& fm = fileManager();
+  SharedLinks links;
   ErrorRef first;
   BridgeArray bridges;
-  std::optional<std::vector<std::string>> names = fileManager().contentsOfDirectory(folder, &first);
-  if (names) {
-    for (const std::string& name : *names) {
-      if (path::extension(name) != velmarExtension()) continue;
-      BridgeRef bridge =
-          Bridge4Ostrakel::initWithContentsOfURL(FileURL{path::appendComponent(folder, name)}, slotIfEmpty(&first));
+  if (std::optional<FolderListing> listing = fm.readFolder(folder, true, &first)) {
+    for (const FolderEntry& entry : listing->entries) {
+      if (path::extension(entry.name) != velmarExtension()) continue;
+      BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(FileURL{path::appendComponent(folder, entry.name)},
+                                                                slotIfEmpty(&first), links, &entry);
       if (bridge && bridge->canBeActive()) bridges.push_back(bridge);
     }
   }
@@ -117,27 +103,20 @@ BridgeArray Tools4Ostrakel::getBridgesAtPath(const std::string& folder, ErrorSlo
 }
 
 BridgeArray Tools4Ostrakel::getActualBridgesOrReturnError(ErrorSlot slot) {
+  // Every folder is listed and every bundle read once, the root folder too,
+  // although it is also the first volume's.
+  DiscoveryWalk walk(true);
   ErrorRef first;
-  BridgeArray bridges = getBridgesAtPath(path::appendComponent("/", LTD_Path()), &first);
-  if (!bridges.empty()) first.reset();
-
-  // Every volume, the root one included: a copy of a bridge already listed
-  // (equal parsed names, wherever it lies) is left out. The names listed so
-  // far are kept in a set, so the check costs no pass over the whole list.
-  std::set<ParsedNamesKey> listed;
-  for (const BridgeRef& bridge : bridges) listed.insert(parsedNamesKey(*bridge));
-  for (const std::string& volume : fileManager().mountedVolumes()) {
-    for (const BridgeRef& bridge : getBridgesAtPath(path::appendComponent(volume, LTD_Path()), slotIfEmpty(&first))) {
-      if (listed.insert(parsedNamesKey(*bridge)).second) bridges.push_back(bridge);
-    }
-  }
+  BridgeArray bridges = walk.bridges(&first);
   storeFirstError(slot, first);
   return sortedBridges(std::move(bridges));
 }
 
+// The bridges were read with their own texbin links: the link that decided
+// their activity is the one checked.
 bool Tools4Ostrakel::areBridgesOK() {
   for (const BridgeRef& bridge : getActualBridgesOrReturnError(nullptr))
-    if (!bridge->architectureWithSource(Programs_texbin_Destination4Ostrakel(bridge->fileURL()))) return false;
+    if (!bridge->architectureWithSource(bridge->texbinLinkTextAtReading())) return false;
   return true;
 }
 
@@ -151,7 +130,7 @@ bool Tools4Ostrakel::fixBridgesOrReturnError(ErrorSlot slot) {
   bool ok = true;
   for (const BridgeRef& bridge : getActualBridgesOrReturnError(&listingError)) {
     const FileURL url = bridge->fileURL();
-    if (bridge->architectureWithSource(Programs_texbin_Destination4Ostrakel(url))) continue;
+    if (bridge->architectureWithSource(bridge->texbinLinkTextAtReading())) continue;
     ArchitectureRef fallback = bridge->defaultArchitecture();
     if (!fallback) continue;  // cannot happen for a bridge that was read
     ok = createSymbolicLinkAtPath(fileManager(), Programs_texbin_Path4Ostrakel(url), fallback->source(),

@@ -4,9 +4,9 @@
 // manager looks them up: openat2(2) with RESOLVE_IN_ROOT from a descriptor of
 // the system root (OSTRAKEL_ROOT, or "/").
 //
-// Reads made, as discovery makes them: the distributions folder of the root
-// is listed twice (once on its own, once as the first mounted volume), the
-// /Volumes folder is listed, and every other volume's distributions folder.
+// Reads made, each once: the distributions folder of the root (which is also
+// the first mounted volume's), the /Volumes folder, and every other volume's
+// distributions folder.
 // Per bundle found: its attributes, its Contents/Info.plist, the listing of
 // Contents/Programs, and per runnable entry (x86_64, i386) the resolution of
 // its links and one executable test of its "tex"; then the bundle's own
@@ -115,7 +115,7 @@ bool isBundle(const std::string& name) {
   return name.size() > 7 && name.compare(name.size() - 7, 7, ".velmar") == 0;
 }
 
-void readFolder(const std::string& folder, bool print) {
+void readFolder(const std::string& folder) {
   for (const std::string& name : list(folder)) {
     if (!isBundle(name)) continue;
     const std::string bundle = folder + "/" + name;
@@ -124,7 +124,7 @@ void readFolder(const std::string& folder, bool print) {
     for (const std::string& entry : list(bundle + "/Contents/Programs")) {
       if (entry != "x86_64" && entry != "i386") continue;
       const std::string target = resolve(bundle + "/Contents/Programs/" + entry);
-      if (executable(target + "/tex") && print)
+      if (executable(target + "/tex"))
         std::printf("\"%.*s\" \"%s\"\n", static_cast<int>(name.size() - 7), name.c_str(), entry.c_str());
     }
     readLink(bundle + "/Contents/Programs/texbin");
@@ -149,9 +149,8 @@ int main() {
     return 1;
   }
   const std::string ltd = "/Library/TeX/Distributions";
-  readFolder(ltd, true);
-  readFolder(ltd, false);
+  readFolder(ltd);
   for (const std::string& volume : list("/Volumes"))
-    if (volume[0] != '.') readFolder("/Volumes/" + volume + ltd, true);
+    if (volume[0] != '.') readFolder("/Volumes/" + volume + ltd);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "platform/Unicode.h"
 
 namespace ostrakel {
 namespace {
@@ -56,6 +57,29 @@ TEST(NameExpression, UnusualNamesKeepTheirBytes) {
   const std::string longName = "1(" + std::string(100000, 'x') + ")";
   names = Bridge4Ostrakel::parseBaseName(longName);
   EXPECT_EQ(names.volumeName.size(), 100000u);
+}
+
+// The shortcuts (names that cannot match, ASCII sort keys) must give exactly
+// what the expression and the full case mapping give.
+TEST(NameExpression, ShortcutsAgreeWithTheExpression) {
+  ASSERT_TRUE(unicode::available());
+  const std::string names[] = {
+      "", "Sample TeX 2015", "TeX-00001", "2015", "2015 basic", "2015(External)", "(External)", "(a)(b)x",
+      "12(a)(b)", " 7", "-1(x)", ")", "a(b)", "Été 2016", "\xd9\xa2\xd9\xa0(x)", "\xef\xbc\x91(Ext)",
+      "\xff\xfe", "7(\xff)", "9(a)\n", "MiXeD CaSe", "ÀÉÎ ẞ İ", "(A)", std::string("nul\0tail", 8)};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    Bridge4Ostrakel::ParsedNames fast = Bridge4Ostrakel::parseBaseName(name);
+    Bridge4Ostrakel::ParsedNames full = Bridge4Ostrakel::matchNameExpression(name);
+    EXPECT_EQ(fast.headerName, full.headerName);
+    EXPECT_EQ(fast.numberName, full.numberName);
+    EXPECT_EQ(fast.trailerName, full.trailerName);
+    EXPECT_EQ(fast.volumeName, full.volumeName);
+    EXPECT_EQ(unicode::lowercase(name), unicode::lowercaseByICU(name));
+  }
+  // Digits of other scripts are digits to the expression.
+  EXPECT_EQ(Bridge4Ostrakel::parseBaseName("\xd9\xa2\xd9\xa0(x)").volumeName, "x");
+  EXPECT_EQ(unicode::lowercase("ÀÉ Tex"), "àé tex");
 }
 
 TEST(NameExpression, CompiledOnceAcrossThreads) {
