@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   dbus dbus-daemon dbus-bin polkitd pkexec gettext
   passwd util-linux dpkg-dev groff-base
+  debhelper lintian libxml2-utils systemd
   clang libclang-rt-14-dev
 )
 missing=()

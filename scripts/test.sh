@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, and runs every test: the fuzz targets (30 s
-# each, in their own clang tree), the end-to-end tests under ThreadSanitizer
-# (build-tsan/), every test under AddressSanitizer and UBSan (build-asan/), and
-# every test in a plain debug build (build/), whose summary closes the run.
+# Installs the dependencies, builds, and runs every test: the Debian package's
+# test (tests/package/run.sh), the fuzz targets (30 s each, in their own clang
+# tree), the end-to-end tests under ThreadSanitizer (build-tsan/), every test
+# under AddressSanitizer and UBSan (build-asan/), and every test in a plain
+# debug build (build/), whose summary closes the run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 bash "$here/scripts/install-deps.sh"
@@ -10,6 +11,9 @@ bash "$here/scripts/build.sh" build
 bash "$here/scripts/build.sh" build-asan -DOSTRAKEL_SANITIZE=ON
 bash "$here/scripts/build.sh" build-tsan -DOSTRAKEL_TSAN=ON
 status=0
+# The Debian package: built (kept while the sources do not change), checked
+# with lintian and systemd-analyze, and run from its unpacked tree.
+bash "$here/tests/package/run.sh" "$here/build" || status=1
 # The fuzz targets replay the inputs of every fault they found before, then
 # fuzz from the committed seed corpus.
 bash "$here/bench/fuzz/run.sh" build-fuzz || status=1

@@ -44,16 +44,45 @@ finish() {
   exit 0
 }
 
+# With OSTRAKEL_E2E_CONFINED set, the service runs as its systemd unit runs
+# it: with exactly the unit's capability bounding set and no way to gain
+# privileges.
+confinement=()
+if [[ -n ${OSTRAKEL_E2E_CONFINED:-} ]]; then
+  unit="$source_dir/packaging/brennick.Helper.service.in"
+  bounding=-all
+  for cap in $(sed -n 's/^CapabilityBoundingSet=//p' "$unit"); do
+    cap=${cap#CAP_}
+    bounding+=",+${cap,,}"
+  done
+  grep -qx 'NoNewPrivileges=yes' "$unit" || { echo "FAIL: the unit does not set NoNewPrivileges=yes" >&2; exit 1; }
+  confinement=(setpriv --bounding-set="$bounding" --no-new-privs)
+fi
+
+# check_confinement: the running service has no capability beyond the
+# unit's bounding set and cannot gain privileges.
+check_confinement() {
+  local status="/proc/$service_pid/status" full
+  full=$(awk '/^CapBnd:/ { print $2 }' /proc/self/status)
+  grep -q '^NoNewPrivs:[[:space:]]*1$' "$status" || fail "the service may gain privileges"
+  [[ $(awk '/^CapBnd:/ { print $2 }' "$status") != "$full" ]] || fail "the service kept the full bounding set"
+  [[ $(awk '/^CapEff:/ { print $2 }' "$status") == $(awk '/^CapBnd:/ { print $2 }' "$status") ]] ||
+    fail "the service's capabilities are not its bounding set"
+}
+
 start_service() {
   "$receiver" "$root/dev/log" "$work/syslog" 600000 &
   receiver_pid=$!
   for _ in $(seq 100); do [[ -S "$root/dev/log" ]] && break; sleep 0.05; done
   # First tries run with the caller's file-system rights; let them log too.
   chmod 666 "$root/dev/log"
-  "$helper" --launch-service --version 271 >"$work/service.out" 2>"$work/service.err" &
+  "${confinement[@]}" "$helper" --launch-service --version 271 >"$work/service.out" 2>"$work/service.err" &
   service_pid=$!
   for _ in $(seq 200); do
-    "$client" version >/dev/null 2>&1 && return 0
+    if "$client" version >/dev/null 2>&1; then
+      ((${#confinement[@]} == 0)) || check_confinement
+      return 0
+    fi
     sleep 0.05
   done
   fail "the service did not come up"
