@@ -23,7 +23,10 @@ public:
     ::dup2(file, fd_);
     ::close(file);
   }
-  ~CaptureFd() { restore(); }
+  ~CaptureFd() {
+    restore();
+    ::unlink(path_.c_str());
+  }
   std::string text() {
     restore();
     std::ifstream in(path_, std::ios::binary);
