@@ -43,3 +43,9 @@ done
 printf '%s\n' "running \$ROOT/usr/texbin/tex: $("$root/usr/texbin/tex")"
 step "brennick.Helper --active"
 "$helper" --active; echo
+
+step "The ostrakel command: list, use by number, show"
+ostrakel="$here/build/ostrakel"
+"$ostrakel" list
+"$ostrakel" use 1
+"$ostrakel" show
