@@ -41,7 +41,10 @@ ProcessHandle::~ProcessHandle() {
 }
 
 bool ProcessHandle::alive() const {
-  return ::syscall(SYS_pidfd_send_signal, fd_, 0, nullptr, 0) == 0;
+  // EPERM still says the process exists: the service, confined without
+  // CAP_KILL, may not signal another user's process, but the kernel checks
+  // that it lives first.
+  return ::syscall(SYS_pidfd_send_signal, fd_, 0, nullptr, 0) == 0 || errno == EPERM;
 }
 
 std::optional<uint64_t> processStartTime(pid_t pid) {
