@@ -13,6 +13,10 @@
 namespace ostrakel {
 
 void Helper4Ostrakel::getVersionWithAuthorization(const AuthorizationData&, ReplyBlock reply) {
+  // Answered from the main queue, not directly: it then takes its turn behind
+  // the retries queued there, so a client that asks for the version after a
+  // request whose retry is pending gets the two answers (and the log its
+  // lines) in the order it asked.
   mainqueue::post([reply] {
     const std::vector<std::string>& arguments = processinfo::arguments();
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "Library/Common/Logger4Ostrakel.h"
+#include "platform/CompactBinaryPlist.h"
 #include "platform/RefusalLog.h"
 #include "platform/RemoteListener.h"
 
@@ -324,7 +325,7 @@ void Connection::answered() {
 
 void Connection::queueReply(const remote::Reply& reply) {
   PlistRef value = remote::encodeReply(reply);
-  std::optional<std::string> payload = plist::toBinary(*value);
+  std::optional<std::string> payload = plist::toCompactBinary(*value);
   std::optional<std::string> frame = payload ? remote::frameBytes(*payload) : std::nullopt;
   if (!frame) {
     Logger4Ostrakel::logWithLevel(3, "Reply %@ to process %d could not be encoded",
