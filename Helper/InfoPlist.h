@@ -39,7 +39,7 @@ inline constexpr char kInfoPlistXML[] = R"plist(<?xml version="1.0" encoding="UT
 			<key>brennick.Helper</key>
 			<dict>
 				<key>SockPathName</key>
-				<string>/var/run/brennick.Helper.socket</string>
+				<string>/run/brennick.Helper.socket</string>
 				<key>SockPathMode</key>
 				<integer>438</integer>
 			</dict>
