@@ -21,6 +21,7 @@
 #include "platform/Path.h"
 #include "platform/SafeLookup.h"
 #include "platform/SystemRoot.h"
+#include "platform/UniqueFd.h"
 
 namespace ostrakel {
 
@@ -29,34 +30,7 @@ namespace {
 // Files larger than this are not read into memory (property lists are small).
 constexpr off_t kMaxReadSize = 64 * 1024 * 1024;
 
-class FD {
-public:
-  explicit FD(int fd = -1) : fd_(fd) {}
-  ~FD() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FD(const FD&) = delete;
-  FD& operator=(const FD&) = delete;
-  FD(FD&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  FD& operator=(FD&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) close(fd_);
-      fd_ = other.fd_;
-      other.fd_ = -1;
-    }
-    return *this;
-  }
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
+using FD = UniqueFd;
 
 std::string relativeToRoot(const std::string& path) {
   size_t start = path.find_first_not_of('/');

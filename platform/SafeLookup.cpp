@@ -10,6 +10,8 @@
 #include <climits>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace ostrakel::safelookup {
 
 namespace {
@@ -22,27 +24,7 @@ constexpr long kSetFsuid = SYS_setfsuid32;
 constexpr long kSetFsuid = SYS_setfsuid;
 #endif
 
-// Closes the descriptor it holds when replaced or destroyed.
-class Held {
-public:
-  explicit Held(int fd = -1) : fd_(fd) {}
-  ~Held() { reset(); }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
+using Held = UniqueFd;
 
 int failWith(int err) {
   errno = err;
