@@ -9,7 +9,7 @@
 #include "platform/ProcessInfo.h"
 #include "platform/Processor.h"
 #include "platform/PropertyList.h"
-#include "TestRoot.h"
+#include "tests/support/TempRoot.h"
 
 using namespace ostrakel;
 
@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kFile = "/System/Library/CoreServices/SystemVersion.plist";
 
-void writeVersionFile(testkit::TestRoot& root, const std::string& bytes) {
+void writeVersionFile(testkit::TempRoot& root, const std::string& bytes) {
   std::filesystem::create_directories(root.host("/System/Library/CoreServices"));
   std::ofstream(root.host(kFile), std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -33,7 +33,7 @@ std::tuple<int64_t, int64_t, int64_t> triple(processinfo::OperatingSystemVersion
 }  // namespace
 
 TEST(ProcessInfo, ProductVersionIsReadFromTheRoot) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   writeVersionFile(root, versionPlist(PlistValue::string("10.9.5")));
   EXPECT_EQ(triple(processinfo::readOperatingSystemVersion()), std::make_tuple(10, 9, 5));
   writeVersionFile(root, versionPlist(PlistValue::string("11.2")));
@@ -44,7 +44,7 @@ TEST(ProcessInfo, ProductVersionIsReadFromTheRoot) {
 }
 
 TEST(ProcessInfo, UnusableVersionFilesGiveTheDefault) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   processor::setMachineOverride(std::string("x86_64"));  // the default depends on the machine
   const auto fallback = std::make_tuple(10, 15, 7);
   EXPECT_EQ(triple(processinfo::readOperatingSystemVersion()), fallback);  // missing

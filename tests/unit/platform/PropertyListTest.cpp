@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/PropertyList.h"
-#include "TestRoot.h"
+#include "tests/support/TempRoot.h"
 
 using namespace ostrakel;
 
@@ -202,7 +202,7 @@ TEST(PropertyList, DecodedSizeIsBoundedInBytes) {
 }
 
 TEST(PropertyList, DictionaryFilesAboveAMegabyteAreUnreadable) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   const std::string xml = *plist::toXML(*sample());
   const size_t end = xml.rfind("</plist>");
   auto padded = [&](size_t bytes) { return xml.substr(0, end) + "<!--" + std::string(bytes, ' ') + "-->" + xml.substr(end); };
@@ -213,7 +213,7 @@ TEST(PropertyList, DictionaryFilesAboveAMegabyteAreUnreadable) {
 }
 
 TEST(PropertyList, DictionaryFilesMustHoldADictionary) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   auto write = [&](const std::string& path, const std::string& bytes) {
     std::ofstream(root.host(path), std::ios::binary) << bytes;
   };

@@ -14,13 +14,13 @@
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
 #include "platform/SystemLog.h"
-#include "CaptureFd.h"
-#include "TestRoot.h"
+#include "tests/support/CaptureFd.h"
+#include "tests/support/TempRoot.h"
 
 using namespace ostrakel;
 
 TEST(SystemLog, DatagramsHaveTheClassicForm) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   ASSERT_TRUE(root.listenOnDevLog());
   systemlog::Client client("brennick.Helper");
   client.send(6, "Logger started");
@@ -35,7 +35,7 @@ TEST(SystemLog, DatagramsHaveTheClassicForm) {
 }
 
 TEST(SystemLog, NothingListeningDropsSilently) {
-  testkit::TestRoot root;  // no /dev/log at all
+  testkit::TempRoot root;  // no /dev/log at all
   systemlog::Client client("brennick.Helper");
   for (int i = 0; i < 100; ++i) client.send(3, "lost");
   systemlog::sendDefault(3, "lost too");
@@ -49,7 +49,7 @@ TEST(SystemLog, NothingListeningDropsSilently) {
 }
 
 TEST(SystemLog, ConcurrentSendersLoseNothing) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   ASSERT_TRUE(root.listenOnDevLog());
   systemlog::Client client("brennick.Helper");
   constexpr int kThreads = 8, kEach = 50;
@@ -69,7 +69,7 @@ TEST(SystemLog, ConcurrentSendersLoseNothing) {
 }
 
 TEST(SystemLog, DiagnosticLineGoesToStandardErrorAndTheLog) {
-  testkit::TestRoot root;
+  testkit::TempRoot root;
   ASSERT_TRUE(root.listenOnDevLog());
   testkit::CaptureFd err(STDERR_FILENO);
   systemlog::diagnosticLog("LOGGER STARTED (NSLog)");
