@@ -1,61 +1,88 @@
-// The rights table, the external form and the rights check.
+// The rights the helper asks for against the shipped policy, the external
+// form and the rights check.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "Helper/Helper4Ostrakel.h"
 #include "tests/support/RequestDoubles.h"
 #include "platform/Authorization.h"
+#include "platform/MainQueue.h"
+#include "tests/support/TempRoot.h"
 
 using namespace ostrakel;
 using testkit::ScriptedAuthority;
 using testkit::selfAsPeer;
 
-TEST(RightsTable, DescribesEveryAction) {
-  ::setenv("HOME", "/Users/tester", 1);
-  struct Row {
-    const char* name;
-    const char* message;
-    const char* prompt;
-    int64_t error;
-  };
-  const Row rows[] = {
-      {"reset", "Reset",
-       "Reset: remove /usr/texbin soft link, /Library/TeX/Distributions/.DefaultTeX/ and "
-       "/Library/TeX/Distributions/Programs/ directories.",
-       107},
-      {"fix_texbins", "Fix texbins", "Repair various texbin soft links.", 700},
-      {"create_texbin", "Fix texbin",
-       "Repair: soft link /usr/texbin to ../Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin.", 701},
-      {"create_Programs_texbin", "Fix Programs texbin",
-       "Repair: soft link /Library/TeX/Distributions/Programs/texbin to ../.DefaultTeX/Contents/Programs/texbin.",
-       702},
-      {"create_my_Programs_texbin", "Fix my Programs texbin",
-       "Repair: soft link /Users/tester/Library/TeX/Distributions/Programs/texbin to "
-       "../.DefaultTeX/Contents/Programs/texbin.",
-       703},
-      {"create_default_tex", "Fix .DefaultTeX", "Repair: create directory /Library/TeX/Distributions/.DefaultTeX.",
-       704},
-      {"create_my_default_tex", "Fix my .DefaultTeX",
-       "Repair: create directory /Users/tester/Library/TeX/Distributions/.DefaultTeX.", 705},
-      {"create_velmarmgr", "Fix velmarmgr", "Repair: create symlink /Library/TeX/Distributions/velmarmgr", 706},
-      {"create_user_velmarmgr", "Fix velmarmgr", "Repair: create symlink ~/Library/TeX/Distributions/velmarmgr",
-       707},
-      {"fix_bridges", "Fix distributions", "Fix distributions proxies.", 708},
-      {"fix_context", "Fix context", "Repair: fix context.", 709},
-      {"copy_launchd_information", "Copy launchd information", "Repair: copy launchd information.", 113},
-      {"activate_distribution", "Activate distribution", "Activating a distribution.", 710},
-      {"add_distribution", "Add distribution",
-       "Add a distribution: make a bundle in /Library/TeX/Distributions that links to an installed TeX.", 713},
-      {"remove_distribution", "Remove distribution",
-       "Remove a distribution bundle that was made from an installed TeX; the installation stays.", 714},
-      {"make_coffee", "make_coffee", "For command make_coffee.", 1},
-      {"", "", "For command .", 1},
-  };
-  for (const Row& row : rows) {
-    ActionStrings strings = Helper4Ostrakel::stringsForName(row.name);
-    EXPECT_EQ(strings.message, row.message) << row.name;
-    EXPECT_EQ(strings.prompt, row.prompt) << row.name;
-    EXPECT_EQ(strings.error, row.error) << row.name;
+namespace {
+
+// The actions of the polkit policy the package ships, each with the answers
+// of its three kinds of session (allow_any, allow_inactive, allow_active).
+std::map<std::string, std::vector<std::string>> shippedPolicyActions() {
+  const char* source = std::getenv("OSTRAKEL_SOURCE");
+  std::ifstream in(std::string(source ? source : ".") + "/packaging/brennick.Helper.policy");
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string xml = text.str();
+  std::map<std::string, std::vector<std::string>> actions;
+  const std::regex action(R"re(<action id="([^"]+)">([\s\S]*?)</action>)re");
+  const std::regex answer(R"re(<allow_(?:any|inactive|active)>([^<]*)</allow_)re");
+  for (std::sregex_iterator a(xml.begin(), xml.end(), action), end; a != end; ++a) {
+    const std::string body = (*a)[2];
+    std::vector<std::string>& answers = actions[(*a)[1]];
+    for (std::sregex_iterator d(body.begin(), body.end(), answer); d != end; ++d) answers.push_back((*d)[1]);
+  }
+  return actions;
+}
+
+}  // namespace
+
+// Every state-changing request, when its first try fails, asks polkit for a
+// right the shipped policy defines, and that right needs an administrator.
+TEST(Rights, EveryRequestAsksForAShippedRightThatNeedsAnAdministrator) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to lend another user's identity";
+  const auto policy = shippedPolicyActions();
+  ASSERT_FALSE(policy.empty()) << "no policy read; OSTRAKEL_SOURCE names the source folder";
+  for (const auto& [action, answers] : policy) {
+    EXPECT_EQ(answers.size(), 3u) << action;
+    for (const std::string& answer : answers)
+      EXPECT_TRUE(answer == "auth_admin" || answer == "auth_admin_keep") << action << ": " << answer;
+  }
+
+  // A root that only root may write, with something for every request to
+  // change: a stranger's first try fails, and the retry asks for the right.
+  testkit::TempRoot root;
+  ::chmod(root.host().c_str(), 0755);
+  root.bundle(testkit::kLTD, "Sample");
+  root.link("/usr/texbin", "nowhere");
+  const uid_t nobody = 65534;
+  const auto started = remote::processStartTime(::getpid());
+  remote::CurrentPeerScope peer(remote::PeerCredentials{::getpid(), nobody, nobody, {}, started, nullptr});
+  const AuthorizationData form = authorization::externalForm({::getpid(), nobody, started.value_or(0)});
+  ScriptedAuthority authority(authorization::kDenied);
+  auto helper = std::make_shared<Helper4Ostrakel>();
+  int replies = 0;
+  ReplyBlock count = [&replies](const std::string&, const ErrorRef&) { ++replies; };
+  helper->resetWithAuthorization(form, count);
+  helper->fixBridgesWithAuthorization(form, count);
+  helper->fixContextWithAuthorization(form, count);
+  helper->copyLaunchdInformation(PlistValue::dictionary({{"Label", PlistValue::string("x")}}), form, count);
+  helper->fix_velmarmgr_ForName("Example.prefPane", form, count);
+  helper->activateBridgeAtURL(std::nullopt, std::string("x86_64"), form, count);
+  helper->addDistribution(nullptr, form, count);
+  helper->removeDistributionAtURL(FileURL{std::string(testkit::kLTD) + "/Sample.velmar"}, form, count);
+  mainqueue::drain();
+  EXPECT_EQ(replies, 8);
+  ASSERT_EQ(authority.asked.size(), 8u);
+  for (const auto& question : authority.asked) {
+    EXPECT_TRUE(policy.count(question.right)) << question.right << " is no action of the policy";
+    EXPECT_FALSE(question.prompt.empty()) << question.right;
   }
 }
 

@@ -50,25 +50,32 @@ TEST(RelativePath, RelativeInputs) {
   EXPECT_EQ(pathRelativeToBase4Ostrakel("", ""), ".");
 }
 
-TEST(LayoutValues, DerivedValuesHaveNoStraySeparators) {
-  EXPECT_EQ(Tools4Ostrakel::Contents_Component(), "Contents");
-  EXPECT_EQ(Tools4Ostrakel::Programs_texbin_RelativePath(), "Contents/Programs/texbin");
-  EXPECT_EQ(Tools4Ostrakel::LTD_texbin_Path(), "/Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin");
-  EXPECT_EQ(Tools4Ostrakel::LTD_DefaultTeX_Contents_Path(), "/Library/TeX/Distributions/.DefaultTeX/Contents");
-  EXPECT_EQ(Tools4Ostrakel::velmarmgr_DestinationForName("Example.prefPane"),
-            "/Library/PreferencePanes/Example.prefPane/Contents/Executables/velmarmgr");
+// Folder values may end in a separator; nothing else is stray.
+TEST(LayoutValues, PathsAreStandardAndBuiltFromTheirParts) {
+  using T = Tools4Ostrakel;
+  auto withoutTrailingSeparator = [](std::string p) { return p.size() > 1 && p.ends_with('/') ? p.substr(0, p.size() - 1) : p; };
+  for (const std::string& value :
+       {T::LTD_Path(), T::LTD_DefaultTeX_Path(), T::LTD_DefaultTeX_Contents_Path(), T::LTD_texbin_Path(),
+        T::Programs_texbin_Path(), T::usr_texbin_Path(), T::LTD_velmarmgr_Path(), T::ULB_velmarmgr_Path(),
+        T::velmarmgr_DestinationForName("Example.prefPane"), T::Contents_Component(), T::Programs_RelativePath(),
+        T::Programs_texbin_RelativePath()}) {
+    const std::string anchored = path::isAbsolute(value) ? value : "/" + value;
+    EXPECT_EQ(path::standardize(anchored), withoutTrailingSeparator(anchored)) << value;
+  }
+  EXPECT_EQ(T::LTD_DefaultTeX_Contents_Path(), path::appendComponent(T::LTD_DefaultTeX_Path(), T::Contents_Component()));
+  EXPECT_EQ(T::LTD_texbin_Path(), path::appendComponent(T::LTD_DefaultTeX_Path(), T::Programs_texbin_RelativePath()));
+  EXPECT_EQ(T::Programs_texbin_RelativePath(), path::appendComponent(T::Programs_RelativePath(), "texbin"));
 }
 
 TEST(LayoutValues, TheChainResolvesToTheActiveArchitecture) {
   // Following the link texts from /usr/texbin must reach the active bridge's
   // texbin: each relative text is read against the folder holding its link.
+  using T = Tools4Ostrakel;
   auto resolve = [](const std::string& link, const std::string& text) {
-    return pathRelativeToBase4Ostrakel(path::appendComponent(path::deleteLastComponent(link), text), "/");
+    return path::standardize(path::appendComponent(path::deleteLastComponent(link), text));
   };
-  EXPECT_EQ(resolve(Tools4Ostrakel::usr_texbin_Path(), Tools4Ostrakel::usr_texbin_Destination()),
-            "Library/TeX/Distributions/Programs/texbin");
-  EXPECT_EQ(resolve(Tools4Ostrakel::Programs_texbin_Path(), Tools4Ostrakel::Programs_texbin_Destination()),
-            "Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin");
+  EXPECT_EQ(resolve(T::usr_texbin_Path(), T::usr_texbin_Destination()), T::Programs_texbin_Path());
+  EXPECT_EQ(resolve(T::Programs_texbin_Path(), T::Programs_texbin_Destination()), T::LTD_texbin_Path());
 }
 
 TEST(LayoutHelpers, BridgeURLsAndStrings) {
