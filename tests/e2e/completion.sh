@@ -4,16 +4,7 @@
 # way it runs the command, under the same --root. Names are decoded from JSON
 # exactly (quotes, dollars, backslashes, \u escapes, bytes that are not UTF-8
 # as \udcXX); a name with a control character is not offered.
-set -uo pipefail
-source_dir=${OSTRAKEL_SOURCE:?OSTRAKEL_SOURCE must name the source directory}
-build=${OSTRAKEL_BUILD:?OSTRAKEL_BUILD must name the build directory}
-work=$(mktemp -d /tmp/ostrakel-completion-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/lib/e2e.bash"
 
 # A stand-in for the command that prints a listing in the documented shape
 # and records how it was called.
@@ -41,30 +32,30 @@ complete_words() {
            printf "%s\n" "${COMPREPLY[@]}"' \
     completion "$source_dir/packaging/bash-completion/ostrakel" "$@"
 }
-expect() {
+expect_words() {
   local what=$1 want=$2 got
   shift 2
   got=$(complete_words "$work/ostrakel" "$@")
   [[ $got == "$want" ]] || fail "$what: got [$got], want [$want]"
 }
 
-expect "commands" $'list\nshow\nuse\nrepair\nreset\nadd\nremove\nhelp' ostrakel ''
-expect "global options" '--root' ostrakel --root /x --r
-expect "options of list" '--json' ostrakel list -
-expect "options of use" '--dry-run' ostrakel use 1 -
-expect "help topics" 'repair' ostrakel help rep
-expect "names" $'TeX Live 2024\nQuote "q" $HOME \\ /\ncafé 😀\n"architectures": ["x"]\nCaf\xe9' ostrakel use ''
-expect "names by prefix" 'Quote "q" $HOME \ /' ostrakel remove Quo
-expect "a number" '2' ostrakel use 2
-expect "sets of a named distribution" $'x86_64\ni386' ostrakel use '"TeX Live 2024"' ''
-expect "sets of a numbered one" 'arm64' ostrakel use 3 a
-expect "sets of a name that is not UTF-8" 'i386' ostrakel use $'Caf\xe9' ''
-expect "nothing after the set" '' ostrakel use 1 x86_64 ''
+expect_words "commands" $'list\nshow\nuse\nrepair\nreset\nadd\nremove\nhelp' ostrakel ''
+expect_words "global options" '--root' ostrakel --root /x --r
+expect_words "options of list" '--json' ostrakel list -
+expect_words "options of use" '--dry-run' ostrakel use 1 -
+expect_words "help topics" 'repair' ostrakel help rep
+expect_words "names" $'TeX Live 2024\nQuote "q" $HOME \\ /\ncafé 😀\n"architectures": ["x"]\nCaf\xe9' ostrakel use ''
+expect_words "names by prefix" 'Quote "q" $HOME \ /' ostrakel remove Quo
+expect_words "a number" '2' ostrakel use 2
+expect_words "sets of a named distribution" $'x86_64\ni386' ostrakel use '"TeX Live 2024"' ''
+expect_words "sets of a numbered one" 'arm64' ostrakel use 3 a
+expect_words "sets of a name that is not UTF-8" 'i386' ostrakel use $'Caf\xe9' ''
+expect_words "nothing after the set" '' ostrakel use 1 x86_64 ''
 : >"$work/calls"
-expect "names under a root" 'TeX Live 2024' ostrakel --root "'$work/r o'" --verbose use TeX
+expect_words "names under a root" 'TeX Live 2024' ostrakel --root "'$work/r o'" --verbose use TeX
 [[ $(cat "$work/calls") == "--root $work/r o list --json" ]] || fail "the command was called as: $(cat "$work/calls")"
 mkdir -p "$work/tree/bin"
-expect "folders for add" "$work/tree" ostrakel add "$work/tr"
+expect_words "folders for add" "$work/tree" ostrakel add "$work/tr"
 
 # The real command, where it is built, on a root with two distributions.
 if [[ -x $build/ostrakel ]]; then
@@ -80,6 +71,4 @@ if [[ -x $build/ostrakel ]]; then
 else
   echo "note: $build/ostrakel is not built; completion checked against the documented listing only"
 fi
-
-((failures == 0)) || exit 1
-echo "completion: all checks passed"
+finish

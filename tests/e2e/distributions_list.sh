@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # --list, --list-long and --active on a layout with several bundles, a second
 # volume, copies that must be dropped and bundles that are no distribution.
-source "$(dirname "$0")/lib/distributions.bash"
+source "$(dirname "$0")/lib/e2e.bash"
+set -e
 
 bundle $LTD "Sample TeX 2014" x86_64 i386
 bundle $LTD "Sample TeX 2015" x86_64
 bundle $LTD "2013" i386
 bundle $LTD "Broken"                         # no binary set
 bundle $LTD "Darwin" x86_64-darwin           # not a runnable name
-mkdir -p "$ROOT$LTD/Upper.VELMAR/Contents/Programs/x86_64"
-touch "$ROOT$LTD/readme.txt"
+mkdir -p "$root$LTD/Upper.VELMAR/Contents/Programs/x86_64"
+touch "$root$LTD/readme.txt"
 # One folder under two names gives one entry.
 bundle $LTD "Merged (x)" x86_64
-ln -s x86_64 "$ROOT$LTD/Merged (x).velmar/Contents/Programs/i386"
+ln -s x86_64 "$root$LTD/Merged (x).velmar/Contents/Programs/i386"
 # A dangling and a looping link next to a real binary set.
 bundle $LTD "Odd \"Quotes\" été" i386
-ln -s nowhere "$ROOT$LTD/Odd \"Quotes\" été.velmar/Contents/Programs/x86_64"
-ln -s texbin "$ROOT$LTD/Odd \"Quotes\" été.velmar/Contents/Programs/texbin"
+ln -s nowhere "$root$LTD/Odd \"Quotes\" été.velmar/Contents/Programs/x86_64"
+ln -s texbin "$root$LTD/Odd \"Quotes\" été.velmar/Contents/Programs/texbin"
 # Another volume: a copy by name (all parsed names empty) and one by number
 # are dropped; a new number is kept. Hidden volumes are not looked at.
 bundle /Volumes/Ext$LTD "Copy TeX" x86_64
@@ -33,7 +34,7 @@ stamp "/Volumes/Ext$LTD/2016(Ext).velmar" "2016-06-01 12:00"
 
 run --list
 expect_out "--list: newest first, copies dropped, one line per architecture" \
-"$(args "$HELPER" --list)
+"$(args "$helper" --list)
 \"2016(Ext)\" \"x86_64\"
 \"Sample TeX 2015\" \"x86_64\"
 \"Sample TeX 2014\" \"x86_64\"
@@ -41,29 +42,29 @@ expect_out "--list: newest first, copies dropped, one line per architecture" \
 \"2013\" \"i386\"
 \"Merged (x)\" \"x86_64\"
 \"Odd \"Quotes\" été\" \"i386\"
-$STARTED"
+$started"
 
 run --active
-expect_out "--active: nothing active" "$(args "$HELPER" --active)
-$STARTED"
+expect_out "--active: nothing active" "$(args "$helper" --active)
+$started"
 
-mkdir -p "$ROOT$LTD/.DefaultTeX"
-ln -s "../Sample TeX 2014.velmar/Contents" "$ROOT$LTD/.DefaultTeX/Contents"
-ln -s i386 "$ROOT$LTD/Sample TeX 2014.velmar/Contents/Programs/texbin"
+mkdir -p "$root$LTD/.DefaultTeX"
+ln -s "../Sample TeX 2014.velmar/Contents" "$root$LTD/.DefaultTeX/Contents"
+ln -s i386 "$root$LTD/Sample TeX 2014.velmar/Contents/Programs/texbin"
 run --active
-expect_out "--active: the designated bridge and entry" "$(args "$HELPER" --active)
+expect_out "--active: the designated bridge and entry" "$(args "$helper" --active)
 \"Sample TeX 2014\" \"i386\"
-$STARTED"
+$started"
 
-ln -sfn bogus "$ROOT$LTD/Sample TeX 2014.velmar/Contents/Programs/texbin"
+ln -sfn bogus "$root$LTD/Sample TeX 2014.velmar/Contents/Programs/texbin"
 run --active
-expect_out "--active: an active bridge without an active entry" "$(args "$HELPER" --active)
+expect_out "--active: an active bridge without an active entry" "$(args "$helper" --active)
 \"Sample TeX 2014\" \"(null)\"
-$STARTED"
+$started"
 
 run --list-long
-long=$(printf '%s' "$OUT" | sed -E 's/0x[0-9a-f]+/0xID/g')
-OUT=$long
+long=$(printf '%s' "$out" | sed -E 's/0x[0-9a-f]+/0xID/g')
+out=$long
 entry() {  # entry BRIDGE NAME SOURCE FOLDER NAMES...
   local bridge=$1 name=$2 source=$3 folder=$4
   shift 4
@@ -77,7 +78,7 @@ entry() {  # entry BRIDGE NAME SOURCE FOLDER NAMES...
   done
   printf '\n)}\n>\n'
 }
-expect_out "--list-long: one report per entry" "$(args "$HELPER" --list-long)
+expect_out "--list-long: one report per entry" "$(args "$helper" --list-long)
 $(entry "2016(Ext)" x86_64 x86_64 "/Volumes/Ext$LTD/2016(Ext).velmar/Contents/Programs/x86_64" x86_64)
 $(entry "Sample TeX 2015" x86_64 x86_64 "$LTD/Sample TeX 2015.velmar/Contents/Programs/x86_64" x86_64)
 $(entry "Sample TeX 2014" x86_64 x86_64 "$LTD/Sample TeX 2014.velmar/Contents/Programs/x86_64" x86_64)
@@ -85,7 +86,7 @@ $(entry "Sample TeX 2014" i386 i386 "$LTD/Sample TeX 2014.velmar/Contents/Progra
 $(entry "2013" i386 i386 "$LTD/2013.velmar/Contents/Programs/i386" i386)
 $(entry "Merged (x)" x86_64 x86_64 "$LTD/Merged (x).velmar/Contents/Programs/x86_64" x86_64)
 $(entry "Odd \"Quotes\" été" i386 i386 "$LTD/Odd \"Quotes\" été.velmar/Contents/Programs/i386" i386)
-$STARTED"
+$started"
 
 # Listing changes nothing on disk.
 expect_eq "no link made by listing" "<no link>" "$(link_text "$LTD/Sample TeX 2015.velmar/Contents/Programs/texbin")"

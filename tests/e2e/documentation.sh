@@ -2,16 +2,8 @@
 # The manual pages render without a single warning, and an installation with
 # the prefix /usr puts every file where the system looks for it (/etc for the
 # login-shell file, not /usr/etc).
-set -uo pipefail
-source_dir=${OSTRAKEL_SOURCE:?OSTRAKEL_SOURCE must name the source directory}
-build=${OSTRAKEL_BUILD:?OSTRAKEL_BUILD must name the build directory}
-stage=$(mktemp -d /tmp/ostrakel-install-XXXXXX)
-trap 'rm -rf "$stage"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/lib/e2e.bash"
+stage=$work/stage
 
 for page in ostrakel.1 ostrakel-client.1 brennick.Helper.8; do
   warnings=$(groff -z -wall -man "$source_dir/man/$page" 2>&1)
@@ -33,6 +25,4 @@ for file in etc/profile.d/ostrakel.sh usr/lib/environment.d/60-ostrakel.conf \
   [[ -f $stage/$file ]] || fail "not installed: /$file"
 done
 [[ ! -e $stage/usr/etc ]] || fail "configuration installed under /usr/etc"
-
-((failures == 0)) || exit 1
-echo "documentation: all checks passed"
+finish

@@ -2,11 +2,7 @@
 # The helper executable carries its information property list in the ELF
 # section ".info_plist", readable with the standard tools, and it agrees with
 # what the program and its socket unit actually use.
-set -uo pipefail
-build=${OSTRAKEL_BUILD:?OSTRAKEL_BUILD must name the build directory}
-source_dir=${OSTRAKEL_SOURCE:?OSTRAKEL_SOURCE must name the source directory}
-work=$(mktemp -d /tmp/ostrakel-e2e-infoplist-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/e2e.bash"
 
 objcopy --dump-section .info_plist="$work/Info.plist" "$build/brennick.Helper" "$work/copy" || {
   echo "FAIL: no .info_plist section" >&2

@@ -2,38 +2,20 @@
 # The entry point run as a program in a temporary system root: the exact
 # standard output of argument walks, the service role starting (and staying
 # up) on two launch tokens, and the start-up lines on the root's /dev/log.
-set -uo pipefail
-
-helper="${OSTRAKEL_BUILD:?OSTRAKEL_BUILD must name the build directory}/brennick.Helper"
-receiver="$OSTRAKEL_BUILD/tools/ostrakel-log-receiver"
-root=$(mktemp -d /tmp/ostrakel-e2e-entry-XXXXXX)
-export OSTRAKEL_ROOT="$root" HOME=/Users/tester
-mkdir -p "$root/Users/tester" "$root/dev" "$root/var/run"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  rm -rf "$root"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/lib/e2e.bash"
 
 # Compares the helper's standard output for the given arguments, byte for
 # byte, with the expected text, and checks the exit status is 0.
 expect_output() {
   local name=$1 expected=$2
   shift 2
-  timeout 20 "$helper" "$@" >"$root/out" 2>"$root/err"
+  timeout 20 "$helper" "$@" >"$work/out" 2>"$work/err"
   local status=$?
-  printf '%s' "$expected" >"$root/expected"
+  printf '%s' "$expected" >"$work/expected"
   [[ $status -eq 0 ]] || fail "$name: exit status $status"
-  if ! cmp -s "$root/expected" "$root/out"; then
+  if ! cmp -s "$work/expected" "$work/out"; then
     fail "$name: standard output differs"
-    diff <(od -c "$root/expected") <(od -c "$root/out") | head -20 >&2
+    diff <(od -c "$work/expected") <(od -c "$work/out") | head -20 >&2
   fi
 }
 
@@ -49,53 +31,52 @@ usage='Usage:
 --list-long              list available bridges, more verbose
 --help                   this help
 '
-arg() { printf 'argument:%s\n' "$@"; }
 
-expect_output "program path only" "$(arg "$helper")
+expect_output "program path only" "$(args "$helper")
 $tail_text"
 
-expect_output "version other than the build" "$(arg "$helper" --launch-service --version)
+expect_output "version other than the build" "$(args "$helper" --launch-service --version)
 Version: 272
 $tail_text" --launch-service --version 272
 
-expect_output "version takes the next argument whatever it is" "$(arg "$helper" --version)
+expect_output "version takes the next argument whatever it is" "$(args "$helper" --version)
 Version: --list
-$(arg --help)
+$(args --help)
 $usage$tail_text" --version --list --help
 
-expect_output "version as the last argument ends the walk" "$(arg "$helper" --build-version)
+expect_output "version as the last argument ends the walk" "$(args "$helper" --build-version)
 Build version: 271
-$(arg --version)
+$(args --version)
 $tail_text" --build-version --version
 
-expect_output "help and build version do not exit" "$(arg "$helper" --help)
-$usage$(arg --build-version)
+expect_output "help and build version do not exit" "$(args "$helper" --help)
+$usage$(args --build-version)
 Build version: 271
-$(arg --build-version)
+$(args --build-version)
 Build version: 271
-$(arg --list-long)
+$(args --list-long)
 $tail_text" --help --build-version --build-version --list-long
 
-expect_output "activate with one argument does nothing" "$(arg "$helper" --activate --help)
+expect_output "activate with one argument does nothing" "$(args "$helper" --activate --help)
 $usage$tail_text" --activate --help
 
-expect_output "options are whole and case-sensitive" "$(arg "$helper" --HELP --help= -help help --launch-service=1)
+expect_output "options are whole and case-sensitive" "$(args "$helper" --HELP --help= -help help --launch-service=1)
 $tail_text" --HELP --help= -help help --launch-service=1
 
 # Arguments that are not UTF-8 are echoed as the bytes they are.
-expect_output "bytes pass unchanged" "$(arg "$helper" $'\xff\xfe caf\xc3\xa9' '%s %@ %d' --version)
+expect_output "bytes pass unchanged" "$(args "$helper" $'\xff\xfe caf\xc3\xa9' '%s %@ %d' --version)
 Version: "$'\xe9'"
 $tail_text" $'\xff\xfe caf\xc3\xa9' '%s %@ %d' --version $'\xe9'
 
 # "--activate" runs with the two following arguments, which are then walked
 # in their turn. The activation's own report (a line of its own on standard
 # output) is the verbs' business; only the walk around it is checked here.
-timeout 20 "$helper" --activate --help x86_64 >"$root/out" 2>/dev/null
-sed '/^Error Domain=/d' "$root/out" >"$root/walk"
-printf '%s' "$(arg "$helper" --activate --help)
-$usage$(arg x86_64)
-$tail_text" >"$root/expected"
-cmp -s "$root/expected" "$root/walk" || fail "activate followed by an option: walk differs"
+timeout 20 "$helper" --activate --help x86_64 >"$work/out" 2>/dev/null
+sed '/^Error Domain=/d' "$work/out" >"$work/walk"
+printf '%s' "$(args "$helper" --activate --help)
+$usage$(args x86_64)
+$tail_text" >"$work/expected"
+cmp -s "$work/expected" "$work/walk" || fail "activate followed by an option: walk differs"
 
 # Two launch tokens start the service: it must keep running, having echoed
 # everything but the version value, and without the buffered trailer.
@@ -105,10 +86,10 @@ expect_service() {
   "$helper" "$@" >"$root/service-out" 2>"$root/service-err" &
   local pid=$!
   pids+=("$pid")
-  printf '%s' "$expected" >"$root/expected"
+  printf '%s' "$expected" >"$work/expected"
   # Slow builds (sanitizers, a loaded machine) may take a while to echo.
   local size
-  size=$(stat -c %s "$root/expected")
+  size=$(stat -c %s "$work/expected")
   for _ in $(seq 300); do
     (($(stat -c %s "$root/service-out") >= size)) && break
     kill -0 "$pid" 2>/dev/null || break
@@ -121,22 +102,22 @@ expect_service() {
     kill "$pid"
     wait "$pid" 2>/dev/null
   fi
-  if ! cmp -s "$root/expected" "$root/service-out"; then
+  if ! cmp -s "$work/expected" "$root/service-out"; then
     fail "$name: standard output differs"
-    diff <(od -c "$root/expected") <(od -c "$root/service-out") | head -20 >&2
+    diff <(od -c "$work/expected") <(od -c "$root/service-out") | head -20 >&2
   fi
 }
 
-expect_service "launch handshake" "$(arg "$helper" --launch-service --version)
+expect_service "launch handshake" "$(args "$helper" --launch-service --version)
 Version: 271
 " --launch-service --version 271
-expect_service "launch service twice" "$(arg "$helper" --launch-service --launch-service)
+expect_service "launch service twice" "$(args "$helper" --launch-service --launch-service)
 " --launch-service --launch-service
-expect_service "version twice" "$(arg "$helper" --version)
+expect_service "version twice" "$(args "$helper" --version)
 Version: 271
-$(arg --version)
+$(args --version)
 Version: 271
-$(arg --build-version)
+$(args --build-version)
 Build version: 271
 " --version 271 --version 271 --build-version
 
@@ -145,9 +126,8 @@ Build version: 271
 if [[ -x "$receiver" ]]; then
   "$receiver" "$root/dev/log" "$root/log" 1000 &
   receiver_pid=$!
-  pids+=("$receiver_pid")
   for _ in $(seq 50); do [[ -S "$root/dev/log" ]] && break; sleep 0.1; done
-  "$helper" >/dev/null 2>"$root/err" &
+  "$helper" >/dev/null 2>"$work/err" &
   helper_pid=$!
   wait "$helper_pid"
   wait "$receiver_pid"
@@ -167,19 +147,14 @@ if [[ -x "$receiver" ]]; then
     done
   fi
   err_form="^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} brennick\.Helper\[$helper_pid:$helper_pid\] LOGGER STARTED \(NSLog\)$"
-  [[ $(wc -l <"$root/err") -eq 1 && "$(cat "$root/err")" =~ $err_form ]] ||
-    fail "diagnostic line on standard error: $(cat "$root/err")"
+  [[ $(wc -l <"$work/err") -eq 1 && "$(cat "$work/err")" =~ $err_form ]] ||
+    fail "diagnostic line on standard error: $(cat "$work/err")"
 else
   fail "log receiver $receiver not built"
 fi
 
 # Nothing listening on /dev/log: the helper still runs and answers.
 rm -f "$root/dev/log"
-expect_output "no system log" "$(arg "$helper")
+expect_output "no system log" "$(args "$helper")
 $tail_text"
-
-if ((failures)); then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "entry point: all checks passed"
+finish

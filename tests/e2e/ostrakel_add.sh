@@ -3,13 +3,8 @@
 # the distributions folder through the service (under its own polkit right)
 # or in a folder of the user's own, the installation never written, and
 # only bundles that add made, never the active one, taken away again.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-source "$(dirname "$0")/lib/service.bash"
-source "$(dirname "$0")/lib/command.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
-ltd="$root/Library/TeX/Distributions"
 tree=/opt/texlive/2024
 for platform in x86_64-linux aarch64-linux; do
   mkdir -p "$root$tree/bin/$platform"

@@ -2,13 +2,8 @@
 # The ostrakel command end to end against a sandbox root with the real
 # service: listing names a shell or JSON could trip over, switching, showing,
 # repairing and resetting, and the sentences it prints when it cannot.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-source "$(dirname "$0")/lib/service.bash"
-source "$(dirname "$0")/lib/command.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
-ltd="$root/Library/TeX/Distributions"
 # Two more bundles whose names a shell, a terminal or JSON could trip over.
 quote_name='Quote "TeX" $HOME\'
 latin1_name=$'Caf\xe9 TeX'

@@ -3,28 +3,10 @@
 # temporary system root: context repair and its skip, the manager links (and a
 # bundle name that tries to leave /Library/PreferencePanes), the job file, and
 # reset with its skip.
-set -uo pipefail
-
-build="${OSTRAKEL_BUILD:?OSTRAKEL_BUILD must name the build directory}"
-source_dir="${OSTRAKEL_SOURCE:?OSTRAKEL_SOURCE must name the source directory}"
-root=$(mktemp -d /tmp/ostrakel-e2e-repairs-XXXXXX)
-export OSTRAKEL_ROOT="$root" HOME=/Users/tester
-mkdir -p "$root/Users/tester" "$root/var/run" "$root/usr/local/bin" "$root/Library/LaunchDaemons"
+source "$(dirname "$0")/lib/e2e.bash"
+mkdir -p "$root/usr/local/bin" "$root/Library/LaunchDaemons"
 bash "$source_dir/scripts/sample-layout.sh" "$root"
-service_pid=
-cleanup() {
-  [[ -n $service_pid ]] && kill "$service_pid" 2>/dev/null
-  rm -rf "$root"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-socket="$root/var/run/brennick.Helper.socket"
-request() { timeout 20 "$build/ostrakel-client" --socket "$socket" --no-auth "$@" 2>&1; }
+request() { timeout 20 "$client" --no-auth "$@" 2>&1; }
 expect_reply() {
   local expected=$1 reply
   shift
@@ -37,10 +19,7 @@ expect_link() {
   [[ $text == "$expected" ]] || fail "$path links to '$text', expected '$expected'"
 }
 
-"$build/brennick.Helper" --launch-service --version 271 >"$root/service.out" 2>&1 &
-service_pid=$!
-for _ in $(seq 100); do [[ -S $socket ]] && break; sleep 0.1; done
-[[ -S $socket ]] || { echo "FAIL: the service did not start" >&2; exit 1; }
+start_service
 
 # Nothing active yet: the outer links are written, the context is not sound.
 expect_reply "Fix context done" fix-context
@@ -73,6 +52,5 @@ done
 expect_link /Library/TeX/Distributions/Programs/velmarmgr "$tool"
 expect_link "/Library/TeX/Distributions/Sample TeX 2024.velmar/Contents/Programs/texbin" x86_64
 
-kill -0 "$service_pid" 2>/dev/null || fail "the service ended"
-((failures == 0)) && echo "repairs end to end: all passed"
-exit $((failures > 0))
+service_alive || fail "the service ended"
+finish

@@ -3,14 +3,8 @@
 # are not root get no more than they could do themselves without a granted
 # check, are refused with the action's code when polkit says no, and succeed
 # after a granted check.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-if [[ -z "${OSTRAKEL_TEST_USER_GRANTED:-}" ]]; then
-  echo "SKIP: polkit and test users are not available"
-  exit 0
-fi
-source "$(dirname "$0")/lib/service.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
+needs_test_users
 make_layout
 start_service
 granted=$OSTRAKEL_TEST_USER_GRANTED denied=$OSTRAKEL_TEST_USER_DENIED plain=$OSTRAKEL_TEST_USER_PLAIN

@@ -9,7 +9,7 @@ export OSTRAKEL_E2E_CONFINED=1
 bash "$here/service_requests.sh" || exit 1
 bash "$here/service_authorization.sh" || exit 1
 
-source "$here/lib/service.bash"
+source "$here/lib/e2e.bash"
 make_layout
 # One distribution only its owner may write; one whose Programs folder is
 # sticky and world-writable, holding a third user's texbin link.

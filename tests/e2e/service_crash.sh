@@ -5,7 +5,8 @@
 # real bundle and a real binary folder. The service is started again each
 # time.
 set -uo pipefail
-source "$(dirname "$0")/lib/chain.sh"
+without_log=1  # the load tools measure the service, not its log
+source "$(dirname "$0")/lib/e2e.bash"
 
 "$makeLayout" "$root" 3
 bundles=()
@@ -19,14 +20,14 @@ while ((sent < 300)); do
   batch=$((5 + RANDOM % 20))
   "$load" --socket "$socket" --clients 1 --requests "$batch" --mix activations --seed "$RANDOM" \
     "${bundles[@]}" >/dev/null 2>&1 &
-  client=$!
+  loader=$!
   # A pause of 0 to 99 ms, so that the kill lands anywhere in the batch.
   sleep "0.0$((RANDOM % 10))$((RANDOM % 10))"
   kill -9 "$service_pid" 2>/dev/null
   wait "$service_pid" 2>/dev/null
   service_pid=
   # A client that lost its connection was cut off in the middle of its batch.
-  wait "$client" 2>/dev/null || interrupted=$((interrupted + 1))
+  wait "$loader" 2>/dev/null || interrupted=$((interrupted + 1))
   sent=$((sent + batch))
   kills=$((kills + 1))
   check_chain "after kill $kills"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Bad input and misbehaving peers: each is refused or answered, logged once
 # at level 3 where it is refused, and the service keeps serving everyone.
-source "$(dirname "$0")/lib/service.bash"
+source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 start_service
 

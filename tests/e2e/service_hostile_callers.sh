@@ -3,14 +3,8 @@
 # administrator's approval serve them: the identity is the one captured at
 # connect, and an approved URL-less activation never picks a bundle another
 # user controls; the prompt names what will change.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-if [[ -z "${OSTRAKEL_TEST_USER_GRANTED:-}" ]]; then
-  echo "SKIP: polkit and test users are not available"
-  exit 0
-fi
-source "$(dirname "$0")/lib/service.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
+needs_test_users
 make_layout
 start_service
 granted=$OSTRAKEL_TEST_USER_GRANTED plain=$OSTRAKEL_TEST_USER_PLAIN

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Unprivileged peers that try to deny the service to others or to forge its
 # log: each attack is refused and everybody else is still answered at once.
-source "$(dirname "$0")/lib/service.bash"
+source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 start_service
 mallory=4242 eve=4343

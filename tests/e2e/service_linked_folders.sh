@@ -4,10 +4,7 @@
 # the folders they lead to; a link a volume's owner puts in a bundle never
 # leads a granted repair or activation out of that volume; a link operation
 # clears the temporary links killed processes left in its folder.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-source "$(dirname "$0")/lib/service.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 LTD=/Library/TeX/Distributions
 

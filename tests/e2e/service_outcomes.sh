@@ -4,10 +4,7 @@
 # granted check), an activation without an architecture takes the bundle's
 # default entry, and unsigned numbers above the signed range come back as
 # they were sent.
-if [[ -z "${OSTRAKEL_TEST_SERVICES:-}" ]]; then
-  exec bash "${OSTRAKEL_SOURCE:?}/scripts/test-services.sh" bash "$0" "$@"
-fi
-source "$(dirname "$0")/lib/service.bash"
+needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 mkdir -p "$root/Volumes/Stick"  # a mounted volume without distributions
 start_service

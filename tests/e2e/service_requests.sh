@@ -2,7 +2,7 @@
 # Every request of the remote interface through the real client against the
 # real service, asked by root: skip, success and failure without
 # authorization data, and the client's own usage errors.
-source "$(dirname "$0")/lib/service.bash"
+source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 start_service
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The service takes the listening socket the service manager passes
 # (LISTEN_FDS) instead of binding its own.
-source "$(dirname "$0")/lib/service.bash"
+source "$(dirname "$0")/lib/e2e.bash"
 if ! command -v systemd-socket-activate >/dev/null; then
   echo "SKIP: systemd-socket-activate is not installed"
   exit 0

@@ -2,14 +2,8 @@
 # /usr/texbin on PATH: the login-shell file adds it once, at the end, whatever
 # the shell and however often it is read; the systemd user-session file
 # appends it to the session's PATH.
-set -uo pipefail
-source_dir=${OSTRAKEL_SOURCE:?OSTRAKEL_SOURCE must name the source directory}
+source "$(dirname "$0")/lib/e2e.bash"
 profile=$source_dir/packaging/profile.sh
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
 
 for shell in sh bash; do
   for start in /usr/bin:/bin /usr/texbin:/usr/bin:/bin /usr/bin:/usr/texbin/bin; do
@@ -28,9 +22,8 @@ done
 # systemd's own reader of environment.d files, pointed at a private copy.
 generator=/usr/lib/systemd/user-environment-generators/30-systemd-environment-d-generator
 if [[ -x $generator ]]; then
-  config=$(mktemp -d /tmp/ostrakel-envd-XXXXXX)
-  trap 'rm -rf "$config"' EXIT
-  mkdir "$config/environment.d"
+  config=$work/config
+  mkdir -p "$config/environment.d"
   cp "$source_dir/packaging/environment.conf" "$config/environment.d/60-ostrakel.conf"
   got=$(env -i PATH=/usr/bin:/bin XDG_CONFIG_HOME="$config" "$generator" | grep '^PATH=')
   [[ $got == PATH=/usr/bin:/bin:/usr/texbin ]] || fail "environment.d: got $got"
@@ -39,6 +32,4 @@ if [[ -x $generator ]]; then
 else
   echo "note: no systemd environment generator here; environment.d file not read back"
 fi
-
-((failures == 0)) || exit 1
-echo "texbin path: all checks passed"
+finish

@@ -12,7 +12,7 @@ mkdir -p "$out"
 bash "$here/scripts/build-package.sh" "$out" >"$out/build.log" 2>&1 ||
   { tail -40 "$out/build.log" >&2; echo "FAIL: the package did not build" >&2; exit 1; }
 
-source "$here/tests/e2e/lib/service.bash"
+source "$here/tests/e2e/lib/e2e.bash"
 deb=$(ls "$out"/ostrakel_*.deb)
 pkg="$work/pkg"
 dpkg-deb -x "$deb" "$pkg" || { fail "dpkg-deb -x failed"; finish; }
