@@ -6,13 +6,9 @@
 //       N peers send version requests as fast as they can and never read,
 //       for SECONDS (a peer the service closes connects again)
 // Prints what it held or sent.
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +17,7 @@
 #include <vector>
 
 #include "bench/tools/Frames.h"
+#include "tests/support/Flooding.h"
 
 using namespace ostrakel;
 
@@ -53,20 +50,7 @@ int main(int argc, char** argv) {
       while (std::chrono::steady_clock::now() < until) {
         int fd = bench::connectTo(socket);
         if (fd < 0) return;
-        ::fcntl(fd, F_SETFL, O_NONBLOCK);
-        size_t offset = 0;
-        while (std::chrono::steady_clock::now() < until) {
-          ssize_t n = ::send(fd, frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL);
-          if (n > 0) {
-            offset += static_cast<size_t>(n);
-            if (offset == frame.size()) offset = 0, ++sent;
-            continue;
-          }
-          if (n < 0 && errno != EAGAIN) break;
-          pollfd p{fd, POLLOUT, 0};
-          ::poll(&p, 1, 50);
-          if (p.revents & (POLLHUP | POLLERR)) break;
-        }
+        sent += testkit::sendWithoutReading(fd, frame, until).sent;
         ::close(fd);
         ++reconnects;
       }

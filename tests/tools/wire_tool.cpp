@@ -51,6 +51,7 @@
 
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "platform/RemoteClient.h"
+#include "tests/support/Flooding.h"
 
 using namespace ostrakel;
 
@@ -245,24 +246,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "exit-at-once") ::_exit(0);
   if (mode == "no-read") {
-    ::fcntl(fd, F_SETFL, O_NONBLOCK);
     const std::string frame = frameOf(remote::Request{1, requestnames::kGetVersion, {nullptr}});
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    long sent = 0;
-    size_t offset = 0;
-    while (std::chrono::steady_clock::now() < until) {
-      ssize_t n = ::send(fd, frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL);
-      if (n > 0) {
-        offset += static_cast<size_t>(n);
-        if (offset == frame.size()) offset = 0, ++sent;
-        continue;
-      }
-      if (n < 0 && errno != EAGAIN) break;  // the service closed the connection
-      pollfd p{fd, POLLOUT, 0};
-      ::poll(&p, 1, 100);
-      if (p.revents & (POLLHUP | POLLERR)) break;
-    }
-    std::printf(std::chrono::steady_clock::now() < until ? "closed after %ld\n" : "still open after %ld\n", sent);
+    const testkit::FloodOutcome outcome =
+        testkit::sendWithoutReading(fd, frame, std::chrono::steady_clock::now() + std::chrono::seconds(60));
+    std::printf(outcome.closed ? "closed after %ld\n" : "still open after %ld\n", outcome.sent);
     return 0;
   }
   if (mode == "half-close") {

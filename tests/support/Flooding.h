@@ -1,0 +1,43 @@
+// A peer that writes one frame over and over and never reads a reply: what
+// the service must cut off before such a peer holds its memory. Shared by the
+// fault tool of the end-to-end tests and the fairness benchmark.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+
+namespace ostrakel::testkit {
+
+struct FloodOutcome {
+  long sent = 0;        // whole frames written
+  bool closed = false;  // the service closed the connection before the time was up
+};
+
+// Writes `frame` again and again on `fd` (made non-blocking) until `until`
+// or until the service closes the connection.
+inline FloodOutcome sendWithoutReading(int fd, const std::string& frame, std::chrono::steady_clock::time_point until) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  FloodOutcome outcome;
+  size_t offset = 0;
+  while (std::chrono::steady_clock::now() < until) {
+    ssize_t n = ::send(fd, frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL);
+    if (n > 0) {
+      offset += static_cast<size_t>(n);
+      if (offset == frame.size()) offset = 0, ++outcome.sent;
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN) break;
+    pollfd p{fd, POLLOUT, 0};
+    ::poll(&p, 1, 50);
+    if (p.revents & (POLLHUP | POLLERR)) break;
+  }
+  outcome.closed = std::chrono::steady_clock::now() < until;
+  return outcome;
+}
+
+}  // namespace ostrakel::testkit
