@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/tools/Frames.h"
-#include "tests/support/Flooding.h"
+#include "tests/support/BadPeers.h"
 
 using namespace ostrakel;
 

@@ -51,16 +51,11 @@
 
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "platform/RemoteClient.h"
-#include "tests/support/Flooding.h"
+#include "tests/support/BadPeers.h"
 
 using namespace ostrakel;
 
 namespace {
-
-std::string header(uint32_t length) {
-  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                     static_cast<char>(length >> 8), static_cast<char>(length)};
-}
 
 std::string frameOf(const PlistRef& value) { return *remote::frameBytes(*plist::toBinary(*value)); }
 
@@ -208,7 +203,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
       int fd = remote::connectToSocket(socketPath, why);
       if (fd < 0) continue;
-      remote::writeAll(fd, header(remote::kMaxFrameLength) + "0123456789");
+      remote::writeAll(fd, testkit::frameHeader(remote::kMaxFrameLength) + "0123456789");
       fds.push_back(fd);
     }
     auto open = [&] {
@@ -292,9 +287,9 @@ int main(int argc, char** argv) {
   }
   std::string bytes;
   if (mode == "too-long") {
-    bytes = header(remote::kMaxFrameLength + 1) + std::string(64, 'x');
+    bytes = testkit::frameHeader(remote::kMaxFrameLength + 1) + std::string(64, 'x');
   } else if (mode == "truncated") {
-    bytes = header(100) + "only a part";
+    bytes = testkit::frameHeader(100) + "only a part";
   } else if (mode == "not-plist") {
     bytes = *remote::frameBytes("this is not a property list");
   } else if (mode == "wrong-shape") {

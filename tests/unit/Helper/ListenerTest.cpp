@@ -19,6 +19,7 @@
 #include "platform/RemoteListener.h"
 #include "platform/SystemRoot.h"
 #include "tests/support/TempRoot.h"
+#include "tests/support/BadPeers.h"
 
 using namespace ostrakel;
 
@@ -72,11 +73,6 @@ protected:
   std::shared_ptr<Helper4Ostrakel> helper;
 };
 
-std::string header(uint32_t length) {
-  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                     static_cast<char>(length >> 8), static_cast<char>(length)};
-}
-
 }  // namespace
 
 TEST_F(ListenerTest, SocketIsOpenToEveryLocalUser) {
@@ -102,7 +98,7 @@ TEST_F(ListenerTest, BadInputClosesOnlyItsOwnConnection) {
   int bystander = connect();
   auto payload = [](const PlistValue& value) { return *plist::toBinary(value); };
   const std::vector<std::pair<const char*, std::string>> cases = {
-      {"frame too long", header(remote::kMaxFrameLength + 1)},
+      {"frame too long", testkit::frameHeader(remote::kMaxFrameLength + 1)},
       {"not a property list", *remote::frameBytes("this is not a plist")},
       {"not a dictionary", *remote::frameBytes(payload(*PlistValue::array({})))},
       {"unknown request",
@@ -128,7 +124,7 @@ TEST_F(ListenerTest, BadInputClosesOnlyItsOwnConnection) {
   }
   // A frame cut short by a peer that goes away.
   int fd = connect();
-  ASSERT_TRUE(remote::writeAll(fd, header(100) + "abc"));
+  ASSERT_TRUE(remote::writeAll(fd, testkit::frameHeader(100) + "abc"));
   ::close(fd);
 
   std::optional<remote::Reply> reply = versionOver(bystander, 9);

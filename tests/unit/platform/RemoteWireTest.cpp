@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/RemoteWire.h"
+#include "tests/support/BadPeers.h"
 
 using namespace ostrakel;
 using namespace ostrakel::remote;
@@ -25,11 +26,6 @@ struct SocketPair {
   FrameStatus read(std::string& payload) { return readFrame(fds[1], payload); }
 };
 
-std::string header(uint32_t length) {
-  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                     static_cast<char>(length >> 8), static_cast<char>(length)};
-}
-
 PlistRef requestDictionary(PlistDictionary entries) { return PlistValue::dictionary(std::move(entries)); }
 
 }  // namespace
@@ -38,7 +34,7 @@ TEST(Framing, RoundTripsPayloadsUpToTheLimit) {
   SocketPair pair;
   std::optional<std::string> frame = frameBytes("hello");
   ASSERT_TRUE(frame);
-  EXPECT_EQ(frame->substr(0, 4), header(5));
+  EXPECT_EQ(frame->substr(0, 4), testkit::frameHeader(5));
   std::optional<std::string> empty = frameBytes("");
   ASSERT_TRUE(empty);
   pair.send(*frame + *empty);
@@ -57,14 +53,14 @@ TEST(Framing, RoundTripsPayloadsUpToTheLimit) {
 TEST(Framing, RefusesTooLongAndTruncatedFrames) {
   {
     SocketPair pair;
-    pair.send(header(kMaxFrameLength + 1));
+    pair.send(testkit::frameHeader(kMaxFrameLength + 1));
     std::string payload;
     EXPECT_EQ(pair.read(payload), FrameStatus::tooLong);
     EXPECT_TRUE(payload.empty()) << "nothing of a refused frame is read";
   }
   {
     SocketPair pair;
-    pair.send(header(0xffffffffu));
+    pair.send(testkit::frameHeader(0xffffffffu));
     std::string payload;
     EXPECT_EQ(pair.read(payload), FrameStatus::tooLong);
   }
@@ -77,7 +73,7 @@ TEST(Framing, RefusesTooLongAndTruncatedFrames) {
   }
   {
     SocketPair pair;  // payload cut short
-    pair.send(header(100) + std::string(10, 'x'));
+    pair.send(testkit::frameHeader(100) + std::string(10, 'x'));
     pair.closeWriter();
     std::string payload;
     EXPECT_EQ(pair.read(payload), FrameStatus::truncated);

@@ -1,6 +1,5 @@
-// A peer that writes one frame over and over and never reads a reply: what
-// the service must cut off before such a peer holds its memory. Shared by the
-// fault tool of the end-to-end tests and the fairness benchmark.
+// What misbehaving peers write on the service's socket, for the unit tests,
+// the fault tool of the end-to-end tests and the fairness benchmark.
 #pragma once
 
 #include <fcntl.h>
@@ -9,16 +8,24 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace ostrakel::testkit {
+
+// A frame's 4-byte big-endian length header alone, for any length: also one
+// the service must refuse.
+inline std::string frameHeader(uint32_t length) {
+  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                     static_cast<char>(length >> 8), static_cast<char>(length)};
+}
 
 struct FloodOutcome {
   long sent = 0;        // whole frames written
   bool closed = false;  // the service closed the connection before the time was up
 };
 
-// Writes `frame` again and again on `fd` (made non-blocking) until `until`
+// A peer that never reads a reply: writes `frame` again and again on `fd` (made non-blocking) until `until`
 // or until the service closes the connection.
 inline FloodOutcome sendWithoutReading(int fd, const std::string& frame, std::chrono::steady_clock::time_point until) {
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
