@@ -25,8 +25,7 @@ namespace {
 // The actions of the polkit policy the package ships, each with the answers
 // of its three kinds of session (allow_any, allow_inactive, allow_active).
 std::map<std::string, std::vector<std::string>> shippedPolicyActions() {
-  const char* source = std::getenv("OSTRAKEL_SOURCE");
-  std::ifstream in(std::string(source ? source : ".") + "/packaging/brennick.Helper.policy");
+  std::ifstream in(std::string(OSTRAKEL_SOURCE_DIR) + "/packaging/brennick.Helper.policy");
   std::stringstream text;
   text << in.rdbuf();
   const std::string xml = text.str();
@@ -48,7 +47,7 @@ std::map<std::string, std::vector<std::string>> shippedPolicyActions() {
 TEST(Rights, EveryRequestAsksForAShippedRightThatNeedsAnAdministrator) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to lend another user's identity";
   const auto policy = shippedPolicyActions();
-  ASSERT_FALSE(policy.empty()) << "no policy read; OSTRAKEL_SOURCE names the source folder";
+  ASSERT_FALSE(policy.empty()) << "no policy read from " OSTRAKEL_SOURCE_DIR;
   for (const auto& [action, answers] : policy) {
     EXPECT_EQ(answers.size(), 3u) << action;
     for (const std::string& answer : answers)
