@@ -4,7 +4,6 @@
 # .DefaultTeX/Contents and every bundle's own texbin link exist and name a
 # real bundle and a real binary folder. The service is started again each
 # time.
-set -uo pipefail
 without_log=1  # the load tools measure the service, not its log
 source "$(dirname "$0")/lib/e2e.bash"
 

@@ -8,7 +8,6 @@ needs_test_users
 make_layout
 start_service
 granted=$OSTRAKEL_TEST_USER_GRANTED plain=$OSTRAKEL_TEST_USER_PLAIN
-ltd=/Library/TeX/Distributions
 
 # A peer hands its socket to its child and exits; its pid goes to another
 # process of a user polkit would grant. That process's form is refused.
@@ -21,22 +20,22 @@ else
 fi
 
 # A plain user's bundle with a date in the future, on their own volume.
-evil="/Volumes/Plain$ltd/2099 (Plain).velmar"
+evil="/Volumes/Plain$LTD/2099 (Plain).velmar"
 mkdir -p "$root$(dirname "$evil")"
-cp -a "$root/Volumes/External$ltd/2023 (External).velmar" "$root$evil"
+cp -a "$root/Volumes/External$LTD/2023 (External).velmar" "$root$evil"
 chown -R "$plain" "$root/Volumes/Plain"
 touch -h -d "2099-01-01" "$root$evil"
 
 as_user=$granted
 expect "approved URL-less activation" 0 "Activate distribution done" -- activate --no-url x86_64
-[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == "../Sample TeX 2025.velmar/Contents" ]] ||
-  fail "the URL-less activation chose $(readlink "$root$ltd/.DefaultTeX/Contents")"
-grep -qF "activate_distribution: Activating a distribution. Distribution: $ltd/Sample TeX 2025.velmar; binaries: x86_64." \
+[[ $(readlink "$root$LTD/.DefaultTeX/Contents") == "../Sample TeX 2025.velmar/Contents" ]] ||
+  fail "the URL-less activation chose $(readlink "$root$LTD/.DefaultTeX/Contents")"
+grep -qF "activate_distribution: Activating a distribution. Distribution: $LTD/Sample TeX 2025.velmar; binaries: x86_64." \
   "$OSTRAKEL_TEST_POLKIT_LOG" || fail "the prompt does not name the bundle: $(grep -F 'ostrakel-test prompt' "$OSTRAKEL_TEST_POLKIT_LOG")"
 
 # Named, that bundle can still be activated.
 expect "named activation of the user's bundle" 0 "Activate distribution done" -- activate "$evil" x86_64
-[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == *"2099 (Plain).velmar/Contents" ]] || fail "the named bundle was not activated"
+[[ $(readlink "$root$LTD/.DefaultTeX/Contents") == *"2099 (Plain).velmar/Contents" ]] || fail "the named bundle was not activated"
 
 service_alive || fail "the service died"
 grep -q "Sanitizer" "$work/service.err" && fail "the service reported a sanitizer finding"

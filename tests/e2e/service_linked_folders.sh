@@ -6,7 +6,6 @@
 # clears the temporary links killed processes left in its folder.
 needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
-LTD=/Library/TeX/Distributions
 
 # A bundle whose programs are those of an installation elsewhere.
 texlive=$root/usr/local/texlive/2022/bin

@@ -8,7 +8,6 @@ needs_services=1 source "$(dirname "$0")/lib/e2e.bash"
 make_layout
 mkdir -p "$root/Volumes/Stick"  # a mounted volume without distributions
 start_service
-ltd=/Library/TeX/Distributions
 granted=${OSTRAKEL_TEST_USER_GRANTED:-}
 
 # request FILE ID NAME ARGUMENTS ABSENT: a request dictionary in FILE with
@@ -29,30 +28,30 @@ ask() { reply=$("$wire" "$socket" ask "$1" | tr -d '\n\t'); }
 activate=activateBridgeAtURL:architectureSource:withAuthorization:replyBlock:
 
 expect "fix bridges beside a volume without distributions" 0 "Fix distributions done" -- fix-bridges
-[[ $(readlink "$root$ltd/Sample TeX 2024.velmar/Contents/Programs/texbin") == x86_64 ]] ||
+[[ $(readlink "$root$LTD/Sample TeX 2024.velmar/Contents/Programs/texbin") == x86_64 ]] ||
   fail "fix bridges did not repair the bundle's link"
 
 request "$work/not-a-bundle.plist" 7 "$activate" \
-  "<string>file://$ltd/TeX%20Live%202024</string><string>x86_64</string>" "<integer>2</integer>"
+  "<string>file://$LTD/TeX%20Live%202024</string><string>x86_64</string>" "<integer>2</integer>"
 ask "$work/not-a-bundle.plist"
 [[ $reply == *"<key>message</key><string>Activate distribution FAILED (NO authData)</string>"* &&
    $reply == *"<key>code</key><integer>111</integer>"* &&
-   $reply == *"<key>NSURL</key><string>file://$ltd/TeX%20Live%202024</string>"* ]] ||
+   $reply == *"<key>NSURL</key><string>file://$LTD/TeX%20Live%202024</string>"* ]] ||
   fail "activating a path that is no bundle: $reply"
 
 expect "no bridge offers the architecture" 1 "Activate distribution FAILED (NO authData)" \
   "error: OstrakelErrorDomain 111" -- --no-auth activate --no-url ppc
 grep -q "^underlying: NSPOSIXErrorDomain 2 " "$work/err" || fail "the listing error is not beneath: $(cat "$work/err")"
 
-rm "$root$ltd/Sample TeX 2024.velmar/Contents/Programs/texbin"
+rm "$root$LTD/Sample TeX 2024.velmar/Contents/Programs/texbin"
 request "$work/no-arch.plist" 9223372036854775808 "$activate" \
-  "<string>file://$ltd/Sample%20TeX%202024.velmar</string>" "<integer>1</integer><integer>2</integer>"
+  "<string>file://$LTD/Sample%20TeX%202024.velmar</string>" "<integer>1</integer><integer>2</integer>"
 ask "$work/no-arch.plist"
 [[ $reply == *"<key>id</key><integer>9223372036854775808</integer>"* &&
    $reply == *"<string>Activate distribution done (NO authData)</string>"* ]] ||
   fail "activation without an architecture: $reply"
-[[ $(readlink "$root$ltd/.DefaultTeX/Contents") == "../Sample TeX 2024.velmar/Contents" &&
-   $(readlink "$root$ltd/Sample TeX 2024.velmar/Contents/Programs/texbin") == x86_64 ]] ||
+[[ $(readlink "$root$LTD/.DefaultTeX/Contents") == "../Sample TeX 2024.velmar/Contents" &&
+   $(readlink "$root$LTD/Sample TeX 2024.velmar/Contents/Programs/texbin") == x86_64 ]] ||
   fail "activation without an architecture did not activate the default entry"
 
 request "$work/version.plist" 18446744073709551615 getVersionWithAuthorization:replyBlock: "" "<integer>0</integer>"
@@ -64,9 +63,9 @@ grep -q "<integer>18446744073709551615</integer>" "$root/Library/LaunchDaemons/b
   fail "the job file lost the large number: $(grep -A1 Big "$root/Library/LaunchDaemons/brennick.Helper.plist")"
 
 # Nothing installed at all: the activation has nothing to activate.
-mv "$root$ltd" "$work/distributions"
+mv "$root$LTD" "$work/distributions"
 rm -rf "$root/Volumes"
-mkdir -p "$root$ltd"
+mkdir -p "$root$LTD"
 expect "nothing installed" 1 "Activate distribution FAILED (NO authData)" "error: OstrakelErrorDomain 111" \
   -- --no-auth activate --no-url x86_64
 if [[ -n $granted ]]; then
@@ -74,7 +73,7 @@ if [[ -n $granted ]]; then
   expect "nothing installed, granted" 1 "Activate distribution FAILED" "error: OstrakelErrorDomain 111" \
     -- activate --no-url x86_64
   expect "a path that is no bundle, granted" 1 "Activate distribution FAILED" "error: OstrakelErrorDomain 111" \
-    -- activate "$ltd/TeX Live 2024" x86_64
+    -- activate "$LTD/TeX Live 2024" x86_64
   [[ $(log_count "Credentials OK") -eq 2 ]] || fail "the granted retries did not run"
   as_user=""
 else

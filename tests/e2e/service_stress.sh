@@ -3,7 +3,6 @@
 # bundles, context repairs, version requests) to one service: every request
 # gets exactly one reply, the service survives and still answers, and the
 # link chain is sound afterwards.
-set -uo pipefail
 without_log=1  # the load tools measure the service, not its log
 source "$(dirname "$0")/lib/e2e.bash"
 
