@@ -30,6 +30,9 @@ TEST(ErrorCodeTable, OwnMessagesLieInTheirRangesAndAreDistinct) {
     EXPECT_TRUE(added) << code << " and " << other->second << " share \"" << message << "\"";
   }
   for (int64_t edge : {0, 1000, -60001, -60033}) EXPECT_NE(errorMessage4Ostrakel(edge), libcText(static_cast<int>(edge)));
+  // The system's own spelling slips are part of its messages: nobody mends them.
+  EXPECT_EQ(errorMessage4Ostrakel(704), "Failed to create directory at /Library/TeX/Ditributions/.DefaultTeX");
+  EXPECT_EQ(errorMessage4Ostrakel(710), "Failed to activate a distibution");
 }
 
 TEST(ErrorCodeTable, PerUserMessagesCarryTheHomeFolder) {
