@@ -70,12 +70,6 @@ void releaseSlot(uid_t uid) {
 
 }  // namespace
 
-int activeConnectionCount() {
-  Slots& s = slots();
-  std::lock_guard lock(s.mutex);
-  return s.root + s.others;
-}
-
 void logRefusal(uid_t uid, int32_t level, std::string_view format, std::initializer_list<FmtArg> args) {
   std::string summary;
   if (!refusallog::admit(uid, summary)) return;
