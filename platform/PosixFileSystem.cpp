@@ -123,22 +123,17 @@ bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
   return false;
 }
 
-// Removes everything inside the folder `dirfd`, then nothing else.
-bool removeContents(int dirfd, int depth, int* err) {
-  if (depth > 512) {
-    *err = ELOOP;
-    return false;
-  }
+// Removes everything inside the folder `dirfd`, then nothing else. A failure
+// is reported for `path`, the item whose removal was asked for.
+bool removeContents(int dirfd, int depth, const std::string& path, ErrorSlot slot) {
+  if (depth > 512) return fail(slot, path, ELOOP);
   int dup = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dup < 0) {
-    *err = errno;
-    return false;
-  }
+  if (dup < 0) return fail(slot, path);
   DIR* dir = fdopendir(dup);
   if (!dir) {
-    *err = errno;
+    int err = errno;
     close(dup);
-    return false;
+    return fail(slot, path, err);
   }
   std::vector<std::pair<std::string, bool>> entries;
   while (struct dirent* entry = readdir(dir)) {
@@ -152,47 +147,29 @@ bool removeContents(int dirfd, int depth, int* err) {
   for (const auto& [n, isDir] : entries) {
     if (isDir) {
       FD child(openat(dirfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (!child.ok()) {
-        *err = errno;
-        return false;
-      }
-      if (!removeContents(child.get(), depth + 1, err)) return false;
-      if (unlinkat(dirfd, n.c_str(), AT_REMOVEDIR) != 0) {
-        *err = errno;
-        return false;
-      }
+      if (!child.ok()) return fail(slot, path);
+      if (!removeContents(child.get(), depth + 1, path, slot)) return false;
+      if (unlinkat(dirfd, n.c_str(), AT_REMOVEDIR) != 0) return fail(slot, path);
     } else if (unlinkat(dirfd, n.c_str(), 0) != 0) {
-      *err = errno;
-      return false;
+      return fail(slot, path);
     }
   }
   return true;
 }
 
-// Removes the item `name` in `parent` (a folder with all its contents).
-bool removeAt(int parent, const std::string& name, int* err) {
+// Removes the item `name` in `parent` (a folder with all its contents); a
+// failure is reported for `path`.
+bool removeAt(int parent, const std::string& name, const std::string& path, ErrorSlot slot) {
   struct stat st;
-  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    *err = errno;
-    return false;
-  }
+  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail(slot, path);
   if (S_ISDIR(st.st_mode)) {
     FD dir(openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!dir.ok()) {
-      *err = errno;
-      return false;
-    }
-    if (!removeContents(dir.get(), 0, err)) return false;
-    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
-      *err = errno;
-      return false;
-    }
+    if (!dir.ok()) return fail(slot, path);
+    if (!removeContents(dir.get(), 0, path, slot)) return false;
+    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) return fail(slot, path);
     return true;
   }
-  if (unlinkat(parent, name.c_str(), 0) != 0) {
-    *err = errno;
-    return false;
-  }
+  if (unlinkat(parent, name.c_str(), 0) != 0) return fail(slot, path);
   return true;
 }
 
@@ -292,9 +269,7 @@ bool PosixFileSystem::removeItem(const std::string& path, ErrorSlot slot) {
   FD parent;
   std::string name;
   if (!openParent(path, &parent, &name)) return fail(slot, path);
-  int err = 0;
-  if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
-  return true;
+  return removeAt(parent.get(), name, path, slot);
 }
 
 bool PosixFileSystem::createDirectory(const std::string& path, bool intermediates, ErrorSlot slot) {
@@ -355,8 +330,7 @@ bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std
   struct stat st;
   if (fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
     // rename(2) cannot put a link over a folder: only a real folder goes first.
-    int err = 0;
-    if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
+    if (!removeAt(parent.get(), name, path, slot)) return false;
   }
   removeStaleTemporaryLinks(parent.get());
   std::string temporary = temporaryName(name);
