@@ -22,6 +22,7 @@
 #include "platform/SafeLookup.h"
 #include "platform/SystemRoot.h"
 #include "platform/UniqueFd.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel {
 
@@ -498,16 +499,10 @@ bool PosixFileSystem::writeFileAtomically(const std::string& path, const std::st
   std::string temporary = temporaryName(name);
   FD out(openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (!out.ok()) return fail(slot, path);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(out.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      unlinkat(parent.get(), temporary.c_str(), 0);
-      return fail(slot, path, err);
-    }
-    done += static_cast<size_t>(n);
+  if (!writeAll(out.get(), bytes)) {
+    int err = errno;
+    unlinkat(parent.get(), temporary.c_str(), 0);
+    return fail(slot, path, err);
   }
   if (fsync(out.get()) != 0 || renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
     int err = errno;

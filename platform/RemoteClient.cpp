@@ -1,22 +1,21 @@
 #include "platform/RemoteClient.h"
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/SocketAddress.h"
+
 namespace ostrakel::remote {
 
 int connectToSocket(const std::string& hostPath, std::string& why) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (hostPath.size() >= sizeof address.sun_path) {
+  sockaddr_un address;
+  if (!unixSocketAddress(hostPath, address)) {
     why = "socket path too long: " + hostPath;
     return -1;
   }
-  std::memcpy(address.sun_path, hostPath.c_str(), hostPath.size() + 1);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     why = std::strerror(errno);

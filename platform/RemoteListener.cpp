@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "Library/Common/Logger4Ostrakel.h"
+#include "platform/SocketAddress.h"
 #include "platform/SystemRoot.h"
 
 namespace ostrakel {
@@ -29,14 +30,6 @@ void makeFolders(const std::string& hostDir) {
       if (!prefix.empty()) ::mkdir(prefix.c_str(), 0755);
     }
   }
-}
-
-bool fillAddress(const std::string& hostPath, sockaddr_un& address) {
-  std::memset(&address, 0, sizeof address);
-  address.sun_family = AF_UNIX;
-  if (hostPath.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, hostPath.c_str(), hostPath.size() + 1);
-  return true;
 }
 
 // Whether a service already answers at `hostPath`.
@@ -67,7 +60,7 @@ bool Listener::bindSocket() {
   const std::string path = socketPathForService(serviceName_);
   const std::string hostPath = systemroot::toHost(path);
   sockaddr_un address;
-  if (!fillAddress(hostPath, address)) {
+  if (!unixSocketAddress(hostPath, address)) {
     Logger4Ostrakel::logWithLevel(3, "Listener: socket path too long: %@", {hostPath});
     return false;
   }
