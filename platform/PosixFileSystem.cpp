@@ -119,6 +119,25 @@ bool openParent(const std::string& path, FD* parent, std::string* name) {
   return true;
 }
 
+struct DirectoryCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirectoryStream = std::unique_ptr<DIR, DirectoryCloser>;
+
+// A stream over the folder `fd`, which it then owns; none (the descriptor
+// closed, errno kept) when it cannot be made.
+DirectoryStream directoryStream(FD fd) {
+  DIR* dir = fd.ok() ? fdopendir(fd.get()) : nullptr;
+  if (!dir) {
+    const int err = errno;
+    fd.reset();
+    errno = err;
+    return nullptr;
+  }
+  fd.release();
+  return DirectoryStream(dir);
+}
+
 bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
   storeFirstError(slot, posixError(err, path));
   return false;
@@ -128,23 +147,17 @@ bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
 // is reported for `path`, the item whose removal was asked for.
 bool removeContents(int dirfd, int depth, const std::string& path, ErrorSlot slot) {
   if (depth > 512) return fail(slot, path, ELOOP);
-  int dup = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dup < 0) return fail(slot, path);
-  DIR* dir = fdopendir(dup);
-  if (!dir) {
-    int err = errno;
-    close(dup);
-    return fail(slot, path, err);
-  }
+  DirectoryStream dir = directoryStream(FD(openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!dir) return fail(slot, path);
   std::vector<std::pair<std::string, bool>> entries;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     if (n == "." || n == "..") continue;
     struct stat st;
     if (fstatat(dirfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     entries.emplace_back(n, S_ISDIR(st.st_mode));
   }
-  closedir(dir);
+  dir.reset();
   for (const auto& [n, isDir] : entries) {
     if (isDir) {
       FD child(openat(dirfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -208,15 +221,10 @@ pid_t temporaryMaker(const std::string& entry) {
 // A process killed between making a temporary link and renaming it leaves the
 // link behind; removes such links (of dead processes only) from `folder`.
 void removeStaleTemporaryLinks(int folder) {
-  int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
-    return;
-  }
+  DirectoryStream dir = directoryStream(FD(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!dir) return;
   std::vector<std::string> stale;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     pid_t maker = temporaryMaker(n);
     if (maker == 0 || maker == getpid()) continue;
@@ -224,7 +232,7 @@ void removeStaleTemporaryLinks(int folder) {
     if (fstatat(folder, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) continue;
     if (kill(maker, 0) != 0 && errno == ESRCH) stale.push_back(std::move(n));
   }
-  closedir(dir);
+  dir.reset();
   for (const std::string& n : stale) unlinkat(folder, n.c_str(), 0);
 }
 
@@ -346,24 +354,16 @@ bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std
 
 std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(const std::string& path,
                                                                             ErrorSlot slot) {
-  int fd = openInRoot(path, O_RDONLY | O_DIRECTORY, true);
-  if (fd < 0) {
+  DirectoryStream dir = directoryStream(FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true)));
+  if (!dir) {
     fail(slot, path);
     return std::nullopt;
   }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    int err = errno;
-    close(fd);
-    fail(slot, path, err);
-    return std::nullopt;
-  }
   std::vector<std::string> names;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     if (n != "." && n != "..") names.push_back(std::move(n));
   }
-  closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/SocketAddress.h"
+#include "platform/UniqueFd.h"
 
 namespace ostrakel::remote {
 
@@ -16,17 +17,19 @@ int connectToSocket(const std::string& hostPath, std::string& why) {
     why = "socket path too long: " + hostPath;
     return -1;
   }
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.ok()) {
     why = std::strerror(errno);
     return -1;
   }
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    why = "cannot connect to " + hostPath + ": " + std::strerror(errno);
-    ::close(fd);
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    why = "cannot connect to " + hostPath + ": " + std::strerror(error);
+    fd.reset();
+    errno = error;  // callers tell "not running" from other failures by it
     return -1;
   }
-  return fd;
+  return fd.release();
 }
 
 std::optional<Reply> ask(int fd, const Request& request, std::string& why) {

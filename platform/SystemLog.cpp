@@ -83,11 +83,8 @@ int defaultSocket() {
 
 Client::Client(std::string ident) : ident_(std::move(ident)), socket_(openSocket()) {}
 
-Client::~Client() {
-  if (socket_ >= 0) ::close(socket_);
-}
 
-void Client::send(int level, const std::string& text) { sendMessage(socket_, ident_, level, text); }
+void Client::send(int level, const std::string& text) { sendMessage(socket_.get(), ident_, level, text); }
 
 void sendDefault(int level, const std::string& text) {
   sendMessage(defaultSocket(), processinfo::processName(), level, text);

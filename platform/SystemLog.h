@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace ostrakel::systemlog {
 
 class Client {
 public:
   explicit Client(std::string ident);
-  ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
   void send(int level, const std::string& text);
@@ -18,7 +19,7 @@ public:
 
 private:
   std::string ident_;
-  int socket_ = -1;
+  UniqueFd socket_;
 };
 
 // A message through the default client (the process name as ident).
