@@ -29,7 +29,7 @@ void Helper4Ostrakel::run() {
   if (!current || !current->resume()) {
     // A service that cannot listen can serve no one: say so and let the
     // service manager see the failure instead of idling forever.
-    systemlog::diagnosticLog("brennick.Helper: the service socket is not available; stopping");
+    systemlog::diagnosticLog(std::string(kServiceName) + ": the service socket is not available; stopping");
     std::exit(EXIT_FAILURE);
   }
   mainqueue::runForever();

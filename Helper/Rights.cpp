@@ -4,8 +4,8 @@
 #include "Helper/Helper4Ostrakel.h"
 #include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
-#include "Library/Common/LayoutPaths.h"
 #include "Library/Common/Logger4Ostrakel.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/Authorization.h"
 #include "platform/Format.h"
 #include "platform/ProcessInfo.h"
@@ -18,7 +18,6 @@ struct Helper4Ostrakel::AuthorizationRef {
 
 namespace {
 
-constexpr const char* kAdminRightPrefix = "brennick.Helper.admin";
 // The status the authorization service gives for malformed parameters.
 constexpr int64_t kParameterError = -50;
 
@@ -66,11 +65,6 @@ std::map<std::string, ActionStrings> rightsTable() {
   };
 }
 
-// Taking away a bundle that adding made needs the right that made it.
-std::string rightNameOfAction(const std::string& name) {
-  return name == "remove_distribution" ? "add_distribution" : name;
-}
-
 }  // namespace
 
 ActionStrings Helper4Ostrakel::stringsForName(const std::string& name) {
@@ -106,10 +100,9 @@ bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const st
   if (!reference) return false;
   std::string prompt = stringsForName(name).prompt;
   if (!details.empty()) prompt += " " + details;
-  const std::string right =
-      stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, rightNameOfAction(name));
+  const std::string right = rightNameForAction(name);
   authorization::Failure failure;
-  int32_t status = authorization::copyRights(reference->reference, right, prompt, &failure);
+  int32_t status = authorization::copyRights(reference->reference, right, prompt, kServiceName, &failure);
   if (status == authorization::kSuccess) return true;
   ErrorRef cause;
   if (!failure.text.empty()) {

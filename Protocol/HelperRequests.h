@@ -4,9 +4,20 @@
 // clients need nothing of the helper's internals.
 #pragma once
 
+#include <string>
+
 namespace ostrakel {
 
+// The one spelling of the service's name. The socket, the log ident, the job
+// label, the text domain and the polkit actions are all derived from it.
 inline constexpr const char* kServiceName = "brennick.Helper";
+
+// The polkit action that guards the state-changing action `action`:
+// "brennick.Helper.admin.ACTION". Taking away a bundle that adding made needs
+// the right that made it.
+inline std::string rightNameForAction(const std::string& action) {
+  return std::string(kServiceName) + ".admin." + (action == "remove_distribution" ? "add_distribution" : action);
+}
 
 // The request names, as the interface declares them.
 namespace requestnames {

@@ -65,9 +65,10 @@ struct Failure {
 };
 
 // Asks whether the process of `reference` holds the right `rightName`; the
-// authority may ask its user, showing `prompt`. kSuccess when granted.
+// authority may ask its user, showing `prompt` (translated in `textDomain`).
+// kSuccess when granted.
 int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt,
-                   Failure* failure = nullptr);
+                   const std::string& textDomain, Failure* failure = nullptr);
 
 // For tests: replaces the authority's decision (an empty function restores it).
 using RightsChecker =

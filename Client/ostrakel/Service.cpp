@@ -17,12 +17,6 @@ namespace ostrakel::cli {
 
 namespace {
 
-constexpr const char* kRightPrefix = "brennick.Helper.admin.";
-
-std::string rightOf(const std::string& action) {
-  return kRightPrefix + (action == "remove_distribution" ? std::string("add_distribution") : action);
-}
-
 // The first error of `domain` in the chain, or none.
 ErrorRef find(const ErrorRef& error, const std::string& domain) {
   for (ErrorRef current = error; current; current = current->userInfo.underlying)
@@ -49,7 +43,7 @@ std::string unobtainable(const ErrorRef& status, const std::string& action) {
   const std::string name = cause ? cause->domain : "";
   const std::string text = cause ? cause->userInfo.localizedDescription.value_or("") : "";
   if (contains(text, "not registered") || contains(name, "PolicyKit1.Error"))
-    return "polkit does not know the right " + rightOf(action) +
+    return "polkit does not know the right " + rightNameForAction(action) +
            ", so the policy of the Ostrakel service is not installed: reinstall the package (it puts "
            "brennick.Helper.policy into /usr/share/polkit-1/actions), then try again.";
   if (cause) return polkitUnreachable();
@@ -67,7 +61,7 @@ std::string explain(const ErrorRef& error, const std::string& doing, const std::
       case authorization::kCanceled:
         return "Did not " + doing + ": the password prompt was dismissed. Nothing was changed.";
       case authorization::kDenied:
-        return "Could not " + doing + ": polkit refused you the right " + rightOf(action) +
+        return "Could not " + doing + ": polkit refused you the right " + rightNameForAction(action) +
                "; ask an administrator to run it or to grant you that right.";
       case authorization::kInternal:
         return "Could not " + doing + ": " + unobtainable(status, action);

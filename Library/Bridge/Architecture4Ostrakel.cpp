@@ -2,9 +2,9 @@
 #include "Library/Bridge/Architecture4Ostrakel.h"
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/Errors.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/Format.h"
-#include "platform/Localization.h"
 
 namespace ostrakel {
 
@@ -62,7 +62,7 @@ void Architecture4Ostrakel::addName(const std::optional<std::string>& name) {
   }
 }
 
-std::string Architecture4Ostrakel::localizedDescription() const { return localizedString(name()); }
+std::string Architecture4Ostrakel::localizedDescription() const { return localizedString4Ostrakel(name()); }
 
 std::string Architecture4Ostrakel::description() const { return localizedDescription(); }
 

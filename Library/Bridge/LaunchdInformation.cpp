@@ -6,6 +6,7 @@
 #include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Tools4Ostrakel.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/Assertion.h"
 #include "platform/Directories.h"
 #include "platform/FileSystem.h"
@@ -15,8 +16,8 @@
 namespace ostrakel {
 namespace {
 
-// The job's label, which is also the service's name.
-constexpr const char* kJobLabel = "brennick.Helper";
+// The job's label is the service's name.
+constexpr const char* kJobLabel = kServiceName;
 
 }  // namespace
 

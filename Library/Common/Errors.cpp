@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Library/Common/ErrorCodes.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/Authorization.h"
 #include "platform/Format.h"
 #include "platform/Localization.h"
@@ -138,6 +139,6 @@ ErrorRef errorWithCode(const std::string& domain, int64_t code, ErrorRef underly
   return makeError(domain, code, std::move(info));
 }
 
-std::string localizedString4Ostrakel(const std::string& text) { return localizedString(text); }
+std::string localizedString4Ostrakel(const std::string& text) { return localizedString(kServiceName, text); }
 
 }  // namespace ostrakel

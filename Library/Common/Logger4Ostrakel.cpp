@@ -7,14 +7,13 @@
 #include <memory>
 #include <mutex>
 
+#include "Protocol/HelperRequests.h"
 #include "platform/MainQueue.h"
 #include "platform/SystemLog.h"
 
 namespace ostrakel {
 
 namespace {
-
-constexpr const char* kIdent = "brennick.Helper";
 
 // The open system-log client; absent before start and after stop, when
 // messages go through the default client instead. Only start and stop change
@@ -49,7 +48,7 @@ void Logger4Ostrakel::start() {
   stop();
   {
     std::lock_guard lock(clientMutex);
-    client = std::make_shared<systemlog::Client>(kIdent);
+    client = std::make_shared<systemlog::Client>(kServiceName);
   }
   logWithLevel(6, std::string("Logger started"));
   systemlog::diagnosticLog("LOGGER STARTED (NSLog)");
