@@ -1,11 +1,11 @@
 // The listener's delegate: accept every connection whose peer's executable
 // can be named, and export the helper object on it.
+#include <cerrno>
+
 #include "Helper/Helper4Ostrakel.h"
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
-#include <cerrno>
-
 #include "platform/RefusalLog.h"
 #include "platform/RemoteListener.h"
 #include "platform/RemotePeer.h"

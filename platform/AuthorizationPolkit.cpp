@@ -49,7 +49,7 @@ int32_t askPolkit(const Reference& reference, const std::string& rightName, cons
                               "uid", "i", static_cast<int32_t>(reference.uid));
   if (r >= 0)
     r = sd->message_append(call, "sa{ss}us", rightName.c_str(), 2, "polkit.message", prompt.c_str(),
-                              "polkit.gettext_domain", textDomain.c_str(), kAllowUserInteraction, "");
+                           "polkit.gettext_domain", textDomain.c_str(), kAllowUserInteraction, "");
   if (r >= 0) r = sd->call(bus, call, kCheckTimeoutMicroseconds, &error, &reply);
   if (r < 0) {
     if (sd->error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled"))

@@ -83,7 +83,6 @@ int defaultSocket() {
 
 Client::Client(std::string ident) : ident_(std::move(ident)), socket_(openSocket()) {}
 
-
 void Client::send(int level, const std::string& text) { sendMessage(socket_.get(), ident_, level, text); }
 
 void sendDefault(int level, const std::string& text) {

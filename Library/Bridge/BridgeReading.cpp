@@ -285,7 +285,8 @@ BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot s
   std::optional<FolderListing> listing = fm.readFolder(programsPath, false, slotIfEmpty(&first));
   ArchitectureArray entries = listing ? readBinarySets(programsPath, *listing, bridge) : ArchitectureArray{};
   if (entries.empty()) {
-    storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, errorcode::kWrongBinaries, nullptr, url.absoluteString()));
+    storeFirstError(slot,
+                    errorWithCode(kOstrakelErrorDomain, errorcode::kWrongBinaries, nullptr, url.absoluteString()));
     return nullptr;
   }
   bridge->setArchitectures(entries);

@@ -86,7 +86,8 @@ bool addWrappedDistribution(const DistributionWrapping& wrapping, ErrorSlot slot
   FileSystem& fm = fileManager();
   if (fileExistsAtPath(fm, wrapping.bundlePath, false)) {
     fail(slot, errorcode::kAddDistributionFailed,
-         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionExists, nullptr, FileURL{wrapping.bundlePath}.absoluteString()));
+         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionExists, nullptr,
+                       FileURL{wrapping.bundlePath}.absoluteString()));
     return false;
   }
   // The distributions folder itself may be missing on a fresh system.
@@ -131,7 +132,8 @@ bool removeWrappedDistribution(const std::string& bundlePath, ErrorSlot slot) {
   }
   if (isActiveDistribution(bundlePath)) {
     fail(slot, errorcode::kRemoveDistributionFailed,
-         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionActive, nullptr, FileURL{bundlePath}.absoluteString()));
+         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionActive, nullptr,
+                       FileURL{bundlePath}.absoluteString()));
     return false;
   }
   // Only what adding made is taken away: anything else inside (a real folder

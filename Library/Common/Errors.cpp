@@ -77,21 +77,22 @@ const char* ownMessage(int64_t code) {
 
 // The published result codes of the authorization service.
 const char* authorizationMessage(int64_t code) {
+  using namespace authorization;
   switch (code) {
-    case authorization::kInvalidSet: return "The authorization rights are invalid";
-    case authorization::kInvalidRef: return "The authorization reference is invalid";
-    case authorization::kInvalidTag: return "The authorization tag is invalid";
-    case authorization::kInvalidPointer: return "The returned authorization is invalid";
-    case authorization::kDenied: return "The authorization was denied";
-    case authorization::kCanceled: return "The authorization was cancelled by the user";
-    case authorization::kInteractionNotAllowed: return "The authorization was denied since no user interaction was possible";
-    case authorization::kInternal: return "Unable to obtain authorization for this operation";
-    case authorization::kExternalizeNotAllowed: return "The authorization is not allowed to be converted to an external format";
-    case authorization::kInternalizeNotAllowed: return "The authorization is not allowed to be created from an internal format";
-    case authorization::kInvalidFlags: return "The provided option flag(s) are invalid for this authorization operation";
-    case authorization::kToolExecuteFailure: return "The specified program could not be executed";
-    case authorization::kToolEnvironmentError: return "An invalid status was returned during execution of a privileged tool";
-    case authorization::kBadAddress: return "The requested socket address is invalid (must be 0-1023 inclusive)";
+    case kInvalidSet: return "The authorization rights are invalid";
+    case kInvalidRef: return "The authorization reference is invalid";
+    case kInvalidTag: return "The authorization tag is invalid";
+    case kInvalidPointer: return "The returned authorization is invalid";
+    case kDenied: return "The authorization was denied";
+    case kCanceled: return "The authorization was cancelled by the user";
+    case kInteractionNotAllowed: return "The authorization was denied since no user interaction was possible";
+    case kInternal: return "Unable to obtain authorization for this operation";
+    case kExternalizeNotAllowed: return "The authorization is not allowed to be converted to an external format";
+    case kInternalizeNotAllowed: return "The authorization is not allowed to be created from an internal format";
+    case kInvalidFlags: return "The provided option flag(s) are invalid for this authorization operation";
+    case kToolExecuteFailure: return "The specified program could not be executed";
+    case kToolEnvironmentError: return "An invalid status was returned during execution of a privileged tool";
+    case kBadAddress: return "The requested socket address is invalid (must be 0-1023 inclusive)";
     default: return nullptr;
   }
 }

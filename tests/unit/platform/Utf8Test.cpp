@@ -18,14 +18,14 @@ TEST(Utf8, AcceptsWellFormedSequencesAndRefusesTheRest) {
       {"\xE2\x82\xAC", 3, 0x20AC},
       {"\xF0\x9F\x98\x80", 4, 0x1F600},
       {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
-      {"\xC0\xAF", 0, 0},              // overlong "/"
-      {"\xE0\x80\xAF", 0, 0},          // overlong, three bytes
-      {"\xED\xA0\x80", 0, 0},          // a surrogate
-      {"\xF4\x90\x80\x80", 0, 0},      // above U+10FFFF
-      {"\x80", 0, 0},                  // a stray continuation byte
-      {"\xFF", 0, 0},                  // never a lead byte
-      {"\xE2\x82", 0, 0},              // cut short by the end
-      {"\xE2(\xAC", 0, 0},             // cut short by an ASCII byte
+      {"\xC0\xAF", 0, 0},          // overlong "/"
+      {"\xE0\x80\xAF", 0, 0},      // overlong, three bytes
+      {"\xED\xA0\x80", 0, 0},      // a surrogate
+      {"\xF4\x90\x80\x80", 0, 0},  // above U+10FFFF
+      {"\x80", 0, 0},              // a stray continuation byte
+      {"\xFF", 0, 0},              // never a lead byte
+      {"\xE2\x82", 0, 0},          // cut short by the end
+      {"\xE2(\xAC", 0, 0},         // cut short by an ASCII byte
   };
   for (const Case& c : cases) {
     uint32_t point = 0xFFFFFFFF;
