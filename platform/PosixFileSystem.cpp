@@ -143,6 +143,16 @@ bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
   return false;
 }
 
+// For a link to `destination` to be made at `path`: its parent folder, opened,
+// and its name. Fails for a destination no link can hold (empty, or with a
+// NUL byte) as for a parent that cannot be opened.
+bool openParentForLink(const std::string& path, const std::string& destination, FD* parent, std::string* name,
+                       ErrorSlot slot) {
+  if (destination.empty() || destination.find('\0') != std::string::npos) return fail(slot, path, EINVAL);
+  if (!openParent(path, parent, name)) return fail(slot, path);
+  return true;
+}
+
 // Removes everything inside the folder `dirfd`, then nothing else. A failure
 // is reported for `path`, the item whose removal was asked for.
 bool removeContents(int dirfd, int depth, const std::string& path, ErrorSlot slot) {
@@ -312,11 +322,9 @@ bool PosixFileSystem::createDirectory(const std::string& path, bool intermediate
 
 bool PosixFileSystem::createSymbolicLink(const std::string& path, const std::string& destination,
                                          ErrorSlot slot) {
-  if (destination.empty() || destination.find('\0') != std::string::npos)
-    return fail(slot, path, EINVAL);
   FD parent;
   std::string name;
-  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
   if (symlinkat(destination.c_str(), parent.get(), name.c_str()) != 0) return fail(slot, path);
   return true;
 }
@@ -331,11 +339,9 @@ bool PosixFileSystem::isFolder(const std::string& path, ErrorSlot slot) {
 
 bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                               ErrorSlot slot) {
-  if (destination.empty() || destination.find('\0') != std::string::npos)
-    return fail(slot, path, EINVAL);
   FD parent;
   std::string name;
-  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
   struct stat st;
   if (fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
     // rename(2) cannot put a link over a folder: only a real folder goes first.

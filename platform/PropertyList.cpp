@@ -310,31 +310,29 @@ PlistRef dictionaryWithContentsOfFile(const std::string& path) {
   return value && value->asDictionary() ? value : nullptr;
 }
 
-std::optional<std::string> toXML(const PlistValue& value) {
+namespace {
+
+// What libplist's writer for `target` makes of `value`; none for a value it
+// cannot carry.
+std::optional<std::string> written(const PlistValue& value, Target target) {
   if (!library()) return std::nullopt;
-  NodeOwner root{toNode(value, Target::xml, 1)};
+  NodeOwner root{toNode(value, target, 1)};
   if (!root.node) return std::nullopt;
-  char* text = nullptr;
+  const bool xml = target == Target::xml;
+  char* bytes = nullptr;
   uint32_t length = 0;
-  library()->to_xml(root.node, &text, &length);
-  if (!text) return std::nullopt;
-  std::string out(text, length);
-  library()->to_xml_free(text);
+  (xml ? library()->to_xml : library()->to_bin)(root.node, &bytes, &length);
+  if (!bytes) return std::nullopt;
+  std::string out(bytes, length);
+  (xml ? library()->to_xml_free : library()->to_bin_free)(bytes);
   return out;
 }
 
-std::optional<std::string> toBinary(const PlistValue& value) {
-  if (!library()) return std::nullopt;
-  NodeOwner root{toNode(value, Target::binary, 1)};
-  if (!root.node) return std::nullopt;
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  library()->to_bin(root.node, &bytes, &length);
-  if (!bytes) return std::nullopt;
-  std::string out(bytes, length);
-  library()->to_bin_free(bytes);
-  return out;
-}
+}  // namespace
+
+std::optional<std::string> toXML(const PlistValue& value) { return written(value, Target::xml); }
+
+std::optional<std::string> toBinary(const PlistValue& value) { return written(value, Target::binary); }
 
 }  // namespace plist
 }  // namespace ostrakel
