@@ -37,6 +37,9 @@ std::string polkitUnreachable() {
          "polkit\") and make sure the system bus runs, then try again.";
 }
 
+// The service's unit, policy file and so on: its name and a suffix.
+std::string serviceFile(const char* suffix) { return std::string(kServiceName) + suffix; }
+
 // Why polkit could not answer, from the error the service passed on.
 std::string unobtainable(const ErrorRef& status, const std::string& action) {
   ErrorRef cause = status ? status->userInfo.underlying : nullptr;
@@ -44,11 +47,12 @@ std::string unobtainable(const ErrorRef& status, const std::string& action) {
   const std::string text = cause ? cause->userInfo.localizedDescription.value_or("") : "";
   if (contains(text, "not registered") || contains(name, "PolicyKit1.Error"))
     return "polkit does not know the right " + rightNameForAction(action) +
-           ", so the policy of the Ostrakel service is not installed: reinstall the package (it puts "
-           "brennick.Helper.policy into /usr/share/polkit-1/actions), then try again.";
+           ", so the policy of the Ostrakel service is not installed: reinstall the package (it puts " +
+           serviceFile(".policy") + " into /usr/share/polkit-1/actions), then try again.";
   if (cause) return polkitUnreachable();
   return "the service could not ask polkit for permission: make sure polkitd runs (\"systemctl start "
-         "polkit\") and that the policy brennick.Helper.policy is installed in /usr/share/polkit-1/actions.";
+         "polkit\") and that the policy " +
+         serviceFile(".policy") + " is installed in /usr/share/polkit-1/actions.";
 }
 
 std::string explain(const ErrorRef& error, const std::string& doing, const std::string& action) {
@@ -109,9 +113,10 @@ ServiceAnswer askService(const std::string& request, PlistArray arguments, const
     std::string sentence =
         reason == ENOENT || reason == ECONNREFUSED
             ? "Could not " + doing + ": the Ostrakel service is not running (nothing listens on " + socketPath +
-                  "); start it with \"systemctl enable --now brennick.Helper.socket\" as root, then try again."
+                  "); start it with \"systemctl enable --now " + serviceFile(".socket") +
+                  "\" as root, then try again."
             : "Could not " + doing + ": the Ostrakel service cannot be reached at " + socketPath + " (" +
-                  std::strerror(reason) + "); check \"systemctl status brennick.Helper.socket\".";
+                  std::strerror(reason) + "); check \"systemctl status " + serviceFile(".socket") + "\".";
     throw WorkFailed{sentence, {why}};
   }
   remote::Request call;
@@ -129,7 +134,7 @@ ServiceAnswer askService(const std::string& request, PlistArray arguments, const
   if (!reply)
     throw WorkFailed{"Could not " + doing +
                          ": the Ostrakel service ended the conversation without an answer; see its log "
-                         "(\"journalctl -u brennick.Helper\") and try again.",
+                         "(\"journalctl -u " + serviceFile("") + "\") and try again.",
                      {why}};
   if (reply->error) {
     std::vector<std::string> details{"reply: " + printable(reply->message)};
