@@ -8,8 +8,10 @@
 
 namespace ostrakel {
 
-// The one spelling of the service's name. The socket, the log ident, the job
-// label, the text domain and the polkit actions are all derived from it.
+// The service's name, from which its socket, its polkit actions and the names
+// the command shows are derived. The model, which cannot see this header,
+// holds the same name as kServiceIdentity; the service is not built unless
+// the two agree.
 inline constexpr const char* kServiceName = "brennick.Helper";
 
 // The polkit action that guards the state-changing action `action`:

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "Protocol/HelperRequests.h"
+#include "Library/Common/ServiceName.h"
 #include "platform/MainQueue.h"
 #include "platform/SystemLog.h"
 
@@ -48,7 +48,7 @@ void Logger4Ostrakel::start() {
   stop();
   {
     std::lock_guard lock(clientMutex);
-    client = std::make_shared<systemlog::Client>(kServiceName);
+    client = std::make_shared<systemlog::Client>(kServiceIdentity);
   }
   logWithLevel(6, std::string("Logger started"));
   systemlog::diagnosticLog("LOGGER STARTED (NSLog)");
