@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Library/Common/Logger4Ostrakel.h"
+#include "platform/SystemLog.h"
 #include "platform/SocketAddress.h"
 #include "platform/SystemRoot.h"
 #include "platform/WriteAll.h"
@@ -59,12 +59,12 @@ bool Listener::bindSocket() {
   const std::string hostPath = systemroot::toHost(path);
   sockaddr_un address;
   if (!unixSocketAddress(hostPath, address)) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: socket path too long: %@", {hostPath});
+    systemlog::serviceLog(3, "Listener: socket path too long: %@", {hostPath});
     return false;
   }
   makeFolders(hostPath.substr(0, hostPath.rfind('/')));
   if (someoneListens(address)) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: another service already listens at %@", {hostPath});
+    systemlog::serviceLog(3, "Listener: another service already listens at %@", {hostPath});
     return false;
   }
   ::unlink(hostPath.c_str());  // a socket left behind by an earlier run
@@ -73,7 +73,7 @@ bool Listener::bindSocket() {
       ::chmod(hostPath.c_str(), 0666) != 0 || ::listen(fd.get(), SOMAXCONN) != 0) {
     int error = errno;
     fd.reset();
-    Logger4Ostrakel::logWithLevel(3, "Listener: cannot listen at %@: %s", {hostPath, std::strerror(error)});
+    systemlog::serviceLog(3, "Listener: cannot listen at %@: %s", {hostPath, std::strerror(error)});
     return false;
   }
   listenFd_ = std::move(fd);
@@ -95,7 +95,7 @@ bool Listener::resume() {
   }
   int wake[2];
   if (::pipe2(wake, O_CLOEXEC) != 0) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: cannot create its wake-up pipe: %s", {std::strerror(errno)});
+    systemlog::serviceLog(3, "Listener: cannot create its wake-up pipe: %s", {std::strerror(errno)});
     return false;
   }
   wakeRead_.reset(wake[0]);
@@ -121,10 +121,10 @@ void Listener::acceptLoop() {
   for (;;) {
     pollfd fds[2] = {{listenFd_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
     // Once a second, say how many refusal lines were held back.
-    for (const std::string& line : refusallog::takeSummaries()) Logger4Ostrakel::logWithLevel(3, line);
+    for (const std::string& line : refusallog::takeSummaries()) systemlog::serviceLog(3, line);
     if (::poll(fds, 2, 1000) < 0) {
       if (errno == EINTR) continue;
-      Logger4Ostrakel::logWithLevel(3, "Listener: poll failed: %s", {std::strerror(errno)});
+      systemlog::serviceLog(3, "Listener: poll failed: %s", {std::strerror(errno)});
       return;
     }
     if (fds[1].revents) return;
@@ -145,7 +145,7 @@ void Listener::acceptLoop() {
     try {
       delegate(*connection);  // an accepted connection keeps itself alive
     } catch (const std::exception& exception) {
-      Logger4Ostrakel::logWithLevel(3, "Listener: accepting a connection failed: %s", {exception.what()});
+      systemlog::serviceLog(3, "Listener: accepting a connection failed: %s", {exception.what()});
     }
   }
 }
