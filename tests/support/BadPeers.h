@@ -11,13 +11,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/BigEndian.h"
+
 namespace ostrakel::testkit {
 
 // A frame's 4-byte big-endian length header alone, for any length: also one
 // the service must refuse.
 inline std::string frameHeader(uint32_t length) {
-  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                     static_cast<char>(length >> 8), static_cast<char>(length)};
+  std::string header;
+  bigendian::append(header, length, 4);
+  return header;
 }
 
 struct FloodOutcome {

@@ -8,12 +8,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/SocketAddress.h"
 #include "platform/SystemRoot.h"
 
 namespace fsys = std::filesystem;
@@ -101,10 +101,9 @@ std::string TempRoot::readText(const std::string& path) const {
 bool TempRoot::listenOnDevLog() {
   folder("/dev");
   log_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, host("/dev/log").c_str(), sizeof address.sun_path - 1);
-  return log_ >= 0 && ::bind(log_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  sockaddr_un address;
+  return log_ >= 0 && unixSocketAddress(host("/dev/log"), address) &&
+         ::bind(log_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 std::optional<std::string> TempRoot::nextDatagram(int timeoutMs) {
