@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Helper/HelperProtocol4Ostrakel.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/FileURL.h"
 #include "platform/RemoteListener.h"
 #include "platform/SystemRoot.h"

@@ -14,10 +14,10 @@
 #include <chrono>
 #include <map>
 
-#include "Library/Common/Logger4Ostrakel.h"
 #include "platform/CompactBinaryPlist.h"
 #include "platform/RefusalLog.h"
 #include "platform/RemoteListener.h"
+#include "platform/SystemLog.h"
 
 namespace ostrakel {
 
@@ -75,17 +75,11 @@ thread_local bool deliveringAlone = false;
 
 }  // namespace
 
-int activeConnectionCount() {
-  Slots& s = slots();
-  std::lock_guard lock(s.mutex);
-  return s.root + s.others;
-}
-
 void logRefusal(uid_t uid, int32_t level, std::string_view format, std::initializer_list<FmtArg> args) {
   std::string summary;
   if (!refusallog::admit(uid, summary)) return;
-  if (!summary.empty()) Logger4Ostrakel::logWithLevel(level, summary);
-  Logger4Ostrakel::logWithLevel(level, format, args);
+  if (!summary.empty()) systemlog::serviceLog(level, summary);
+  systemlog::serviceLog(level, format, args);
 }
 
 // Stands for one delivered request until it is answered; a request whose
@@ -374,8 +368,8 @@ void Connection::queueReply(const remote::Reply& reply) {
   std::optional<std::string> payload = plist::toCompactBinary(*value);
   std::optional<std::string> frame = payload ? remote::frameBytes(*payload) : std::nullopt;
   if (!frame) {
-    Logger4Ostrakel::logWithLevel(3, "Reply %@ to process %d could not be encoded",
-                                  {reply.id.description(), static_cast<int>(peer_.pid)});
+    systemlog::serviceLog(3, "Reply %@ to process %d could not be encoded",
+                          {reply.id.description(), static_cast<int>(peer_.pid)});
   }
   {
     std::lock_guard lock(mutex_);

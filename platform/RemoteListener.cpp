@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Library/Common/Logger4Ostrakel.h"
+#include "platform/SystemLog.h"
 #include "platform/SystemRoot.h"
 
 namespace ostrakel {
@@ -68,12 +68,12 @@ bool Listener::bindSocket() {
   const std::string hostPath = systemroot::toHost(path);
   sockaddr_un address;
   if (!fillAddress(hostPath, address)) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: socket path too long: %@", {hostPath});
+    systemlog::serviceLog(3, "Listener: socket path too long: %@", {hostPath});
     return false;
   }
   makeFolders(hostPath.substr(0, hostPath.rfind('/')));
   if (someoneListens(address)) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: another service already listens at %@", {hostPath});
+    systemlog::serviceLog(3, "Listener: another service already listens at %@", {hostPath});
     return false;
   }
   ::unlink(hostPath.c_str());  // a socket left behind by an earlier run
@@ -82,7 +82,7 @@ bool Listener::bindSocket() {
       ::chmod(hostPath.c_str(), 0666) != 0 || ::listen(fd, SOMAXCONN) != 0) {
     int error = errno;
     if (fd >= 0) ::close(fd);
-    Logger4Ostrakel::logWithLevel(3, "Listener: cannot listen at %@: %s", {hostPath, std::strerror(error)});
+    systemlog::serviceLog(3, "Listener: cannot listen at %@: %s", {hostPath, std::strerror(error)});
     return false;
   }
   listenFd_ = fd;
@@ -103,7 +103,7 @@ bool Listener::resume() {
     }
   }
   if (::pipe2(wakeFds_, O_CLOEXEC) != 0) {
-    Logger4Ostrakel::logWithLevel(3, "Listener: cannot create its wake-up pipe: %s", {std::strerror(errno)});
+    systemlog::serviceLog(3, "Listener: cannot create its wake-up pipe: %s", {std::strerror(errno)});
     return false;
   }
   thread_ = std::thread(&Listener::acceptLoop, this);
@@ -131,10 +131,10 @@ void Listener::acceptLoop() {
   for (;;) {
     pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
     // Once a second, say how many refusal lines were held back.
-    for (const std::string& line : refusallog::takeSummaries()) Logger4Ostrakel::logWithLevel(3, line);
+    for (const std::string& line : refusallog::takeSummaries()) systemlog::serviceLog(3, line);
     if (::poll(fds, 2, 1000) < 0) {
       if (errno == EINTR) continue;
-      Logger4Ostrakel::logWithLevel(3, "Listener: poll failed: %s", {std::strerror(errno)});
+      systemlog::serviceLog(3, "Listener: poll failed: %s", {std::strerror(errno)});
       return;
     }
     if (fds[1].revents) return;
@@ -155,7 +155,7 @@ void Listener::acceptLoop() {
     try {
       delegate(*connection);  // an accepted connection keeps itself alive
     } catch (const std::exception& exception) {
-      Logger4Ostrakel::logWithLevel(3, "Listener: accepting a connection failed: %s", {exception.what()});
+      systemlog::serviceLog(3, "Listener: accepting a connection failed: %s", {exception.what()});
     }
   }
 }

@@ -159,7 +159,4 @@ private:
   std::thread thread_;
 };
 
-// Connections currently being served (for the flood limit and for tests).
-int activeConnectionCount();
-
 }  // namespace ostrakel

@@ -96,6 +96,8 @@ int defaultSocket() {
   return fd;
 }
 
+std::atomic<ServiceSink> serviceSink{nullptr};
+
 }  // namespace
 
 Client::Client(std::string ident) : ident_(std::move(ident)), socket_(openSocket()) {}
@@ -108,6 +110,19 @@ void Client::send(int level, const std::string& text) { sendMessage(socket_, ide
 
 void sendDefault(int level, const std::string& text) {
   sendMessage(defaultSocket(), processinfo::processName(), level, text);
+}
+
+void setServiceSink(ServiceSink sink) { serviceSink.store(sink); }
+
+void serviceLog(int level, const std::string& text) {
+  if (ServiceSink sink = serviceSink.load())
+    sink(level, text);
+  else
+    sendDefault(level, text);
+}
+
+void serviceLog(int level, std::string_view format, std::initializer_list<FmtArg> args) {
+  serviceLog(level, formatString(format, args, escapedControlCharacters));
 }
 
 void diagnosticLog(const std::string& text) {

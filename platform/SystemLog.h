@@ -3,7 +3,11 @@
 // Messages are dropped silently when nothing listens. Safe from any thread.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
+
+#include "platform/Format.h"
 
 namespace ostrakel::systemlog {
 
@@ -23,6 +27,17 @@ private:
 
 // A message through the default client (the process name as ident).
 void sendDefault(int level, const std::string& text);
+
+// What the platform itself has to say for the service (the listener and its
+// connections) goes where the service's other messages go: its logger points
+// this sink at itself when it starts. Until then, messages go through the
+// default client.
+using ServiceSink = void (*)(int level, const std::string& text);
+void setServiceSink(ServiceSink sink);
+void serviceLog(int level, const std::string& text);
+// `format` filled in with the control characters of every inserted text
+// escaped: what is filled in may come from a peer.
+void serviceLog(int level, std::string_view format, std::initializer_list<FmtArg> args);
 
 // A diagnostic line on standard error, "YYYY-MM-DD hh:mm:ss.mmm NAME[PID:TID] TEXT",
 // with a copy in the system log (level 4, the process name as ident).

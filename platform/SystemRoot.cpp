@@ -62,8 +62,6 @@ void setHostRoot(const std::string& root) {
   applyLocked(s, root);
 }
 
-bool isRealRoot() { return hostRoot().empty(); }
-
 int rootDescriptor() {
   RootState& s = ready();
   std::lock_guard lock(s.mutex);

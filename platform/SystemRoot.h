@@ -16,8 +16,6 @@ void setHostRoot(const std::string& root);
 std::string toHost(const std::string& path);
 // The path inside the root of a host path; none when it lies outside.
 bool fromHost(const std::string& hostPath, std::string* path);
-// Whether the root is the real "/".
-bool isRealRoot();
 // A directory descriptor (O_PATH) of the root, for resolution inside it.
 int rootDescriptor();
 

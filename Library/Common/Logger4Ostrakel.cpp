@@ -1,13 +1,11 @@
 #include "Library/Common/Logger4Ostrakel.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 
 #include "platform/MainQueue.h"
+#include "platform/StandardOutput.h"
 #include "platform/SystemLog.h"
 
 namespace ostrakel {
@@ -33,16 +31,6 @@ std::shared_ptr<systemlog::Client> currentClient() {
   return client;
 }
 
-void writeAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // failed writes are ignored
-    done += static_cast<size_t>(n);
-  }
-}
-
 }  // namespace
 
 void Logger4Ostrakel::start() {
@@ -51,6 +39,9 @@ void Logger4Ostrakel::start() {
     std::lock_guard lock(clientMutex);
     client = std::make_shared<systemlog::Client>(kIdent);
   }
+  // The listener's and the connections' lines go through the same client,
+  // under the same threshold.
+  systemlog::setServiceSink([](int level, const std::string& text) { logWithLevel(level, text); });
   logWithLevel(6, std::string("Logger started"));
   systemlog::diagnosticLog("LOGGER STARTED (NSLog)");
   // Through the buffered C stream on purpose: the text stays in the buffer
@@ -82,7 +73,7 @@ void Logger4Ostrakel::logWithLevel(int32_t level, std::string_view format,
 }
 
 void Logger4Ostrakel::writeOutWithFormat(std::string_view format, std::initializer_list<FmtArg> args) {
-  writeAll(STDOUT_FILENO, formatString(format, args));
+  standardoutput::write(formatString(format, args));
 }
 
 void Logger4Ostrakel::logError(const ErrorRef& error) {
