@@ -29,10 +29,8 @@ ErrorRef exceptionError(const std::string& name, const std::exception& exception
   UserInfo underlyingInfo;
   underlyingInfo.localizedDescription = text;
   const int64_t code = Helper4Ostrakel::stringsForName(name).error;
-  UserInfo info;
-  info.localizedDescription = localizedErrorMessage4Ostrakel(code);
-  info.underlying = makeError("NSInternalInconsistencyException", 0, std::move(underlyingInfo));
-  return makeError(kOstrakelErrorDomain, code, std::move(info));
+  return errorWithCode(kOstrakelErrorDomain, code,
+                       makeError("NSInternalInconsistencyException", 0, std::move(underlyingInfo)));
 }
 
 ErrorRef unknownExceptionError(const std::string& name) {
@@ -136,11 +134,7 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
         actionBlock(&slot);
         outcome = slot;
       } else {
-        const int64_t code = stringsForName(name).error;
-        UserInfo info;
-        info.localizedDescription = localizedErrorMessage4Ostrakel(code);
-        info.underlying = authorizationError;
-        outcome = makeError(kOstrakelErrorDomain, code, std::move(info));
+        outcome = errorWithCode(kOstrakelErrorDomain, stringsForName(name).error, authorizationError);
       }
     } catch (const std::exception& exception) {
       outcome = exceptionError(name, exception);

@@ -1,5 +1,7 @@
 // The listener's delegate: accept every connection whose peer's executable
 // can be named, and export the helper object on it.
+#include <cerrno>
+
 #include "Helper/Helper4Ostrakel.h"
 #include "Helper/HelperProtocol4Ostrakel.h"
 #include "Library/Common/Errors.h"
@@ -12,17 +14,16 @@ namespace ostrakel {
 
 bool Helper4Ostrakel::shouldAcceptNewConnection(Connection& connection) {
   Logger4Ostrakel::logWithLevel(6, std::string("incoming connection..."));
-  int errorNumber = 0;
+  ErrorRef why;
   // The peer as captured at accept: a process that has exited (ESRCH) is
   // refused even if its pid already names another one.
-  std::optional<std::string> path = remote::executablePathOfPeer(connection.peer(), errorNumber);
+  std::optional<std::string> path = remote::executablePathOfPeer(connection.peer(), &why);
   if (!path) {
-    UserInfo info;
-    info.localizedDescription = localizedErrorMessage4Ostrakel(errorNumber);
     std::string summary;
     if (refusallog::admit(connection.peer().uid, summary)) {
       if (!summary.empty()) Logger4Ostrakel::logWithLevel(3, summary);
-      Logger4Ostrakel::logError(makeError(kNSPOSIXErrorDomain, errorNumber, std::move(info)));
+      // The log line gives the code with the program's own text for it.
+      Logger4Ostrakel::logError(errorWithCode(kNSPOSIXErrorDomain, why ? why->code : ESRCH));
     }
     return false;
   }

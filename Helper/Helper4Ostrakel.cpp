@@ -2,13 +2,20 @@
 #include "Helper/Helper4Ostrakel.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "Library/Common/Logger4Ostrakel.h"
+#include "Library/Common/ServiceName.h"
 #include "platform/MainQueue.h"
 #include "platform/RemoteListener.h"
 #include "platform/SystemLog.h"
 
 namespace ostrakel {
+
+// The model logs, labels its job and translates under the name the clients
+// connect to.
+static_assert(std::string_view(kServiceIdentity) == std::string_view(kServiceName),
+              "the model and the protocol name the service differently");
 
 std::shared_ptr<Helper4Ostrakel> Helper4Ostrakel::init() {
   auto helper = std::make_shared<Helper4Ostrakel>();
@@ -29,7 +36,7 @@ void Helper4Ostrakel::run() {
   if (!current || !current->resume()) {
     // A service that cannot listen can serve no one: say so and let the
     // service manager see the failure instead of idling forever.
-    systemlog::diagnosticLog("brennick.Helper: the service socket is not available; stopping");
+    systemlog::diagnosticLog(std::string(kServiceName) + ": the service socket is not available; stopping");
     std::exit(EXIT_FAILURE);
   }
   mainqueue::runForever();

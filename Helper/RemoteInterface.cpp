@@ -1,6 +1,7 @@
 // The requests of the remote interface.
 #include "Helper/Helper4Ostrakel.h"
 #include "Library/Bridge/DistributionWrapping.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "Library/Tools4Ostrakel.h"
@@ -148,7 +149,8 @@ void Helper4Ostrakel::addDistribution(const PlistRef& description, const Authori
       "add_distribution", authorization,
       [wrapping](ErrorSlot slot) {
         if (wrapping) return addWrappedDistribution(*wrapping, slot);
-        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 713, errorWithOstrakelCode(711)));
+        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, errorcode::kAddDistributionFailed,
+                                            errorWithOstrakelCode(errorcode::kBadDistributionName)));
         return false;
       },
       [] { return false; }, std::move(reply), wrapping ? wrapping->bundlePath : std::string("(malformed)"));
@@ -162,7 +164,8 @@ void Helper4Ostrakel::removeDistributionAtURL(const std::optional<FileURL>& url,
       "remove_distribution", authorization,
       [allowed, bundle](ErrorSlot slot) {
         if (allowed) return removeWrappedDistribution(bundle, slot);
-        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 714, errorWithOstrakelCode(711)));
+        storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, errorcode::kRemoveDistributionFailed,
+                                            errorWithOstrakelCode(errorcode::kBadDistributionName)));
         return false;
       },
       [] { return false; }, std::move(reply), allowed ? bundle : std::string("(outside the distributions folder)"));

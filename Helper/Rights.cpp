@@ -2,9 +2,10 @@
 #include <map>
 
 #include "Helper/Helper4Ostrakel.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
-#include "Library/Common/LayoutPaths.h"
 #include "Library/Common/Logger4Ostrakel.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/Authorization.h"
 #include "platform/Format.h"
 #include "platform/ProcessInfo.h"
@@ -17,7 +18,6 @@ struct Helper4Ostrakel::AuthorizationRef {
 
 namespace {
 
-constexpr const char* kAdminRightPrefix = "brennick.Helper.admin";
 // The status the authorization service gives for malformed parameters.
 constexpr int64_t kParameterError = -50;
 
@@ -28,52 +28,49 @@ std::map<std::string, ActionStrings> rightsTable() {
        {"Reset",
         "Reset: remove /usr/texbin soft link, /Library/TeX/Distributions/.DefaultTeX/ and "
         "/Library/TeX/Distributions/Programs/ directories.",
-        107}},
-      {"fix_texbins", {"Fix texbins", "Repair various texbin soft links.", 700}},
+        errorcode::kRemoveDefaultTeXFailed}},
+      {"fix_texbins", {"Fix texbins", "Repair various texbin soft links.", errorcode::kFixTexbinsFailed}},
       {"create_texbin",
        {"Fix texbin",
         "Repair: soft link /usr/texbin to ../Library/TeX/Distributions/.DefaultTeX/Contents/Programs/texbin.",
-        701}},
+        errorcode::kLinkUsrTexbinFailed}},
       {"create_Programs_texbin",
        {"Fix Programs texbin",
         "Repair: soft link /Library/TeX/Distributions/Programs/texbin to ../.DefaultTeX/Contents/Programs/texbin.",
-        702}},
+        errorcode::kLinkProgramsTexbinFailed}},
       {"create_my_Programs_texbin",
        {"Fix my Programs texbin",
         formatString("Repair: soft link %@/Library/TeX/Distributions/Programs/texbin to "
                      "../.DefaultTeX/Contents/Programs/texbin.",
                      {home}),
-        703}},
+        errorcode::kLinkUserProgramsTexbinFailed}},
       {"create_default_tex",
-       {"Fix .DefaultTeX", "Repair: create directory /Library/TeX/Distributions/.DefaultTeX.", 704}},
+       {"Fix .DefaultTeX", "Repair: create directory /Library/TeX/Distributions/.DefaultTeX.",
+        errorcode::kCreateDefaultTeXFolderFailed}},
       {"create_my_default_tex",
        {"Fix my .DefaultTeX",
-        formatString("Repair: create directory %@/Library/TeX/Distributions/.DefaultTeX.", {home}), 705}},
-      {"create_velmarmgr", {"Fix velmarmgr", "Repair: create symlink /Library/TeX/Distributions/velmarmgr", 706}},
+        formatString("Repair: create directory %@/Library/TeX/Distributions/.DefaultTeX.", {home}),
+        errorcode::kCreateUserDefaultTeXFolderFailed}},
+      {"create_velmarmgr",
+       {"Fix velmarmgr", "Repair: create symlink /Library/TeX/Distributions/velmarmgr",
+        errorcode::kInstallManagerFailed}},
       {"create_user_velmarmgr",
-       {"Fix velmarmgr", "Repair: create symlink ~/Library/TeX/Distributions/velmarmgr", 707}},
-      {"fix_bridges", {"Fix distributions", "Fix distributions proxies.", 708}},
-      {"fix_context", {"Fix context", "Repair: fix context.", 709}},
-      {"copy_launchd_information", {"Copy launchd information", "Repair: copy launchd information.", 113}},
-      {"activate_distribution", {"Activate distribution", "Activating a distribution.", 710}},
+       {"Fix velmarmgr", "Repair: create symlink ~/Library/TeX/Distributions/velmarmgr",
+        errorcode::kInstallUserManagerFailed}},
+      {"fix_bridges", {"Fix distributions", "Fix distributions proxies.", errorcode::kFixBridgesFailed}},
+      {"fix_context", {"Fix context", "Repair: fix context.", errorcode::kFixContextFailed}},
+      {"copy_launchd_information",
+       {"Copy launchd information", "Repair: copy launchd information.", errorcode::kCopyLaunchdInformationFailed}},
+      {"activate_distribution", {"Activate distribution", "Activating a distribution.", errorcode::kActivateFailed}},
       {"add_distribution",
        {"Add distribution",
-        "Add a distribution: make a bundle in /Library/TeX/Distributions that links to an installed TeX.", 713}},
+        "Add a distribution: make a bundle in /Library/TeX/Distributions that links to an installed TeX.",
+        errorcode::kAddDistributionFailed}},
       {"remove_distribution",
        {"Remove distribution",
-        "Remove a distribution bundle that was made from an installed TeX; the installation stays.", 714}},
+        "Remove a distribution bundle that was made from an installed TeX; the installation stays.",
+        errorcode::kRemoveDistributionFailed}},
   };
-}
-
-// Taking away a bundle that adding made needs the right that made it.
-std::string rightNameOfAction(const std::string& name) {
-  return name == "remove_distribution" ? "add_distribution" : name;
-}
-
-ErrorRef statusError(const char* domain, int64_t status) {
-  UserInfo info;
-  info.localizedDescription = localizedErrorMessage4Ostrakel(status);
-  return makeError(domain, status, std::move(info));
 }
 
 }  // namespace
@@ -88,13 +85,13 @@ ActionStrings Helper4Ostrakel::stringsForName(const std::string& name) {
 std::shared_ptr<Helper4Ostrakel::AuthorizationRef> Helper4Ostrakel::authorizationWithExternalData(
     const AuthorizationData& data, ErrorSlot slot) {
   if (!data || data->size() != authorization::kExternalFormLength) {
-    storeFirstError(slot, statusError(kNSOSStatusErrorDomain, kParameterError));
+    storeFirstError(slot, errorWithCode(kNSOSStatusErrorDomain, kParameterError));
     return nullptr;
   }
   std::shared_ptr<authorization::Reference> reference;
   int32_t status = authorization::createFromExternalForm(*data, reference);
   if (status != authorization::kSuccess || !reference) {
-    storeFirstError(slot, statusError(kNSCocoaErrorDomain, status != 0 ? status : authorization::kInvalidRef));
+    storeFirstError(slot, errorWithCode(kNSCocoaErrorDomain, status != 0 ? status : authorization::kInvalidRef));
     return nullptr;
   }
   return std::make_shared<AuthorizationRef>(AuthorizationRef{*reference});
@@ -111,22 +108,19 @@ bool Helper4Ostrakel::checkAuthorization(const AuthorizationData& data, const st
   if (!reference) return false;
   std::string prompt = stringsForName(name).prompt;
   if (!details.empty()) prompt += " " + details;
-  const std::string right =
-      stringByAppendingRightNameComponent4Ostrakel(kAdminRightPrefix, rightNameOfAction(name));
+  const std::string right = rightNameForAction(name);
   authorization::Failure failure;
-  int32_t status = authorization::copyRights(reference->reference, right, prompt, &failure);
+  int32_t status = authorization::copyRights(reference->reference, right, prompt, kServiceName, &failure);
   if (status == authorization::kSuccess) return true;
-  ErrorRef error = statusError(kNSCocoaErrorDomain, status);
+  ErrorRef cause;
   if (!failure.text.empty()) {
     // polkit's own words say whether it is missing or lacks the policy.
     Logger4Ostrakel::logWithLevel(3, "Authorization of %@ failed: %@: %@", {right, failure.name, failure.text});
-    UserInfo info = error->userInfo;
-    UserInfo cause;
-    cause.localizedDescription = failure.text;
-    info.underlying = makeError(failure.name, failure.code, std::move(cause));
-    error = makeError(error->domain, error->code, std::move(info));
+    UserInfo words;
+    words.localizedDescription = failure.text;
+    cause = makeError(failure.name, failure.code, std::move(words));
   }
-  storeFirstError(slot, error);
+  storeFirstError(slot, errorWithCode(kNSCocoaErrorDomain, status, std::move(cause)));
   return false;
 }
 

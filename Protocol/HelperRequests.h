@@ -4,9 +4,22 @@
 // clients need nothing of the helper's internals.
 #pragma once
 
+#include <string>
+
 namespace ostrakel {
 
+// The service's name, from which its socket, its polkit actions and the names
+// the command shows are derived. The model, which cannot see this header,
+// holds the same name as kServiceIdentity; the service is not built unless
+// the two agree.
 inline constexpr const char* kServiceName = "brennick.Helper";
+
+// The polkit action that guards the state-changing action `action`:
+// "brennick.Helper.admin.ACTION". Taking away a bundle that adding made needs
+// the right that made it.
+inline std::string rightNameForAction(const std::string& action) {
+  return std::string(kServiceName) + ".admin." + (action == "remove_distribution" ? "add_distribution" : action);
+}
 
 // The request names, as the interface declares them.
 namespace requestnames {

@@ -17,11 +17,20 @@ inline constexpr size_t kExternalFormLength = 32;
 
 // Statuses, as the client-side authorization interfaces know them.
 inline constexpr int32_t kSuccess = 0;
+inline constexpr int32_t kInvalidSet = -60001;
 inline constexpr int32_t kInvalidRef = -60002;
+inline constexpr int32_t kInvalidTag = -60003;
+inline constexpr int32_t kInvalidPointer = -60004;
 inline constexpr int32_t kDenied = -60005;
 inline constexpr int32_t kCanceled = -60006;
 inline constexpr int32_t kInteractionNotAllowed = -60007;
 inline constexpr int32_t kInternal = -60008;
+inline constexpr int32_t kExternalizeNotAllowed = -60009;
+inline constexpr int32_t kInternalizeNotAllowed = -60010;
+inline constexpr int32_t kInvalidFlags = -60011;
+inline constexpr int32_t kToolExecuteFailure = -60031;
+inline constexpr int32_t kToolEnvironmentError = -60032;
+inline constexpr int32_t kBadAddress = -60033;
 
 // The process an external form stands for.
 struct Reference {
@@ -56,9 +65,10 @@ struct Failure {
 };
 
 // Asks whether the process of `reference` holds the right `rightName`; the
-// authority may ask its user, showing `prompt`. kSuccess when granted.
+// authority may ask its user, showing `prompt` (translated in `textDomain`).
+// kSuccess when granted.
 int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt,
-                   Failure* failure = nullptr);
+                   const std::string& textDomain, Failure* failure = nullptr);
 
 // For tests: replaces the authority's decision (an empty function restores it).
 using RightsChecker =

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/Authorization.h"
+#include "platform/BigEndian.h"
 #include "platform/RemotePeer.h"
 
 namespace ostrakel::authorization {
@@ -15,25 +16,15 @@ namespace {
 
 constexpr char kMagic[8] = {'O', 'S', 'T', 'R', 'A', 'K', 'E', 'L'};
 
-void putBigEndian(std::string& out, uint64_t value, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-}
-
-uint64_t getBigEndian(const std::string& in, size_t offset, int bytes) {
-  uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) value = (value << 8) | static_cast<unsigned char>(in[offset + i]);
-  return value;
-}
-
 }  // namespace
 
 std::optional<uint64_t> processStartTime(pid_t pid) { return remote::processStartTime(pid); }
 
 std::string externalForm(const Reference& reference) {
   std::string out(kMagic, sizeof kMagic);
-  putBigEndian(out, static_cast<uint32_t>(reference.pid), 4);
-  putBigEndian(out, static_cast<uint32_t>(reference.uid), 4);
-  putBigEndian(out, reference.startTime, 8);
+  bigendian::append(out, static_cast<uint32_t>(reference.pid), 4);
+  bigendian::append(out, static_cast<uint32_t>(reference.uid), 4);
+  bigendian::append(out, reference.startTime, 8);
   out.append(8, '\0');
   return out;
 }
@@ -52,9 +43,9 @@ std::optional<Reference> parseExternalForm(const std::string& bytes) {
   for (size_t i = 24; i < kExternalFormLength; ++i)
     if (bytes[i] != '\0') return std::nullopt;
   Reference reference;
-  reference.pid = static_cast<pid_t>(getBigEndian(bytes, 8, 4));
-  reference.uid = static_cast<uid_t>(getBigEndian(bytes, 12, 4));
-  reference.startTime = getBigEndian(bytes, 16, 8);
+  reference.pid = static_cast<pid_t>(bigendian::read(bytes.data() + 8, 4));
+  reference.uid = static_cast<uid_t>(bigendian::read(bytes.data() + 12, 4));
+  reference.startTime = bigendian::read(bytes.data() + 16, 8);
   if (reference.pid <= 0) return std::nullopt;
   return reference;
 }

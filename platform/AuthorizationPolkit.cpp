@@ -24,7 +24,7 @@ void describe(Failure* failure, std::string name, int errorNumber, std::string t
 }
 
 int32_t askPolkit(const Reference& reference, const std::string& rightName, const std::string& prompt,
-                  Failure* failure) {
+                  const std::string& textDomain, Failure* failure) {
   const systemdbus::Functions* sd = systemdbus::functions();
   if (!sd) {
     describe(failure, "NSPOSIXErrorDomain", ENOENT, "the system bus library cannot be loaded");
@@ -49,7 +49,7 @@ int32_t askPolkit(const Reference& reference, const std::string& rightName, cons
                               "uid", "i", static_cast<int32_t>(reference.uid));
   if (r >= 0)
     r = sd->message_append(call, "sa{ss}us", rightName.c_str(), 2, "polkit.message", prompt.c_str(),
-                              "polkit.gettext_domain", "brennick.Helper", kAllowUserInteraction, "");
+                           "polkit.gettext_domain", textDomain.c_str(), kAllowUserInteraction, "");
   if (r >= 0) r = sd->call(bus, call, kCheckTimeoutMicroseconds, &error, &reply);
   if (r < 0) {
     if (sd->error_has_name(&error, "org.freedesktop.PolicyKit1.Error.Cancelled"))
@@ -95,14 +95,14 @@ void setRightsCheckerForTesting(RightsChecker checker) {
 }
 
 int32_t copyRights(const Reference& reference, const std::string& rightName, const std::string& prompt,
-                   Failure* failure) {
+                   const std::string& textDomain, Failure* failure) {
   RightsChecker checker;
   {
     std::lock_guard<std::mutex> lock(gCheckerMutex);
     checker = gChecker;
   }
   if (checker) return checker(reference, rightName, prompt);
-  return askPolkit(reference, rightName, prompt, failure);
+  return askPolkit(reference, rightName, prompt, textDomain, failure);
 }
 
 }  // namespace ostrakel::authorization

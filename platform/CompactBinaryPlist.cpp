@@ -3,15 +3,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/BigEndian.h"
 #include "platform/PropertyListGuard.h"
+#include "platform/Utf8.h"
 
 namespace ostrakel::plist {
 
 namespace {
-
-void appendBigEndian(std::string& out, uint64_t value, unsigned width) {
-  for (unsigned i = width; i-- > 0;) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-}
 
 unsigned widthFor(uint64_t largest) {
   if (largest <= 0xff) return 1;
@@ -26,7 +24,7 @@ void appendInteger(std::string& out, int64_t value) {
   const unsigned width = value < 0 ? 8 : widthFor(static_cast<uint64_t>(value));
   const unsigned char exponent = width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3;
   out.push_back(static_cast<char>(0x10 | exponent));
-  appendBigEndian(out, static_cast<uint64_t>(value), width);
+  bigendian::append(out, static_cast<uint64_t>(value), width);
 }
 
 // A marker with its count: in the low nibble when it fits, else as an
@@ -56,22 +54,9 @@ bool appendString(std::string& out, const std::string& text) {
   std::vector<uint16_t> units;
   units.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t extra;
-    uint32_t cp;
-    if (c < 0x80) extra = 0, cp = c;
-    else if ((c & 0xE0) == 0xC0) extra = 1, cp = c & 0x1F;
-    else if ((c & 0xF0) == 0xE0) extra = 2, cp = c & 0x0F;
-    else if ((c & 0xF8) == 0xF0) extra = 3, cp = c & 0x07;
-    else return false;
-    if (i + extra >= text.size() && extra > 0) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto d = static_cast<unsigned char>(text[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = cp << 6 | (d & 0x3F);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    uint32_t cp = 0;
+    const size_t length = utf8::sequenceAt(text, i, &cp);
+    if (length == 0) return false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       units.push_back(static_cast<uint16_t>(0xD800 | cp >> 10));
@@ -79,10 +64,10 @@ bool appendString(std::string& out, const std::string& text) {
     } else {
       units.push_back(static_cast<uint16_t>(cp));
     }
-    i += extra + 1;
+    i += length;
   }
   appendMarker(out, 0x6, units.size());
-  for (uint16_t unit : units) appendBigEndian(out, unit, 2);
+  for (uint16_t unit : units) bigendian::append(out, unit, 2);
   return true;
 }
 
@@ -137,24 +122,24 @@ public:
         // Sixteen bytes, the upper eight zero: how an unsigned value above
         // the signed range is told apart from a negative one.
         out.push_back(static_cast<char>(0x14));
-        appendBigEndian(out, 0, 8);
-        appendBigEndian(out, *u, 8);
+        bigendian::append(out, 0, 8);
+        bigendian::append(out, *u, 8);
       } else if (std::holds_alternative<PlistDictionary>(storage)) {
         appendMarker(out, 0xD, object.children.size() / 2);
-        for (uint64_t child : object.children) appendBigEndian(out, child, refWidth);
+        for (uint64_t child : object.children) bigendian::append(out, child, refWidth);
       } else {
         return std::nullopt;
       }
     }
     const uint64_t tableOffset = out.size();
     const unsigned offsetWidth = widthFor(tableOffset);
-    for (uint64_t offset : offsets) appendBigEndian(out, offset, offsetWidth);
+    for (uint64_t offset : offsets) bigendian::append(out, offset, offsetWidth);
     out.append(6, '\0');
     out.push_back(static_cast<char>(offsetWidth));
     out.push_back(static_cast<char>(refWidth));
-    appendBigEndian(out, objects_.size(), 8);
-    appendBigEndian(out, 0, 8);  // the top object comes first
-    appendBigEndian(out, tableOffset, 8);
+    bigendian::append(out, objects_.size(), 8);
+    bigendian::append(out, 0, 8);  // the top object comes first
+    bigendian::append(out, tableOffset, 8);
     return out;
   }
 

@@ -3,20 +3,23 @@
 #include <libintl.h>
 
 #include <mutex>
+#include <set>
 
 namespace ostrakel {
 
-namespace {
-constexpr const char* kTextDomain = "brennick.Helper";
-}
-
-std::string localizedString(const std::string& text) {
+std::string localizedString(const std::string& textDomain, const std::string& text) {
   // gettext answers the empty key with its catalogue header, and a key with a
   // NUL byte cannot be looked up whole: both come back as they are.
   if (text.empty() || text.find('\0') != std::string::npos) return text;
-  static std::once_flag once;
-  std::call_once(once, [] { ::bind_textdomain_codeset(kTextDomain, "UTF-8"); });
-  const char* translated = ::dgettext(kTextDomain, text.c_str());
+  // Catalogues are read as UTF-8 whatever the locale; the binding is asked
+  // for each domain once.
+  static std::mutex mutex;
+  static std::set<std::string> bound;
+  {
+    std::lock_guard lock(mutex);
+    if (bound.insert(textDomain).second) ::bind_textdomain_codeset(textDomain.c_str(), "UTF-8");
+  }
+  const char* translated = ::dgettext(textDomain.c_str(), text.c_str());
   return translated ? std::string(translated) : text;
 }
 

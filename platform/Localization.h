@@ -1,11 +1,11 @@
-// Translations through gettext with the text domain "brennick.Helper"; with
-// no catalogue installed a text comes back unchanged.
+// Translations through gettext; with no catalogue installed for the text
+// domain a text comes back unchanged.
 #pragma once
 
 #include <string>
 
 namespace ostrakel {
 
-std::string localizedString(const std::string& text);
+std::string localizedString(const std::string& textDomain, const std::string& text);
 
 }  // namespace ostrakel

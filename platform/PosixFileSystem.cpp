@@ -22,6 +22,7 @@
 #include "platform/SafeLookup.h"
 #include "platform/SystemRoot.h"
 #include "platform/UniqueFd.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel {
 
@@ -117,81 +118,81 @@ bool openParent(const std::string& path, FD* parent, std::string* name) {
   return true;
 }
 
+struct DirectoryCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirectoryStream = std::unique_ptr<DIR, DirectoryCloser>;
+
+// A stream over the folder `fd`, which it then owns; none (the descriptor
+// closed, errno kept) when it cannot be made.
+DirectoryStream directoryStream(FD fd) {
+  DIR* dir = fd.ok() ? fdopendir(fd.get()) : nullptr;
+  if (!dir) {
+    const int err = errno;
+    fd.reset();
+    errno = err;
+    return nullptr;
+  }
+  fd.release();
+  return DirectoryStream(dir);
+}
+
 bool fail(ErrorSlot slot, const std::string& path, int err = errno) {
   storeFirstError(slot, posixError(err, path));
   return false;
 }
 
-// Removes everything inside the folder `dirfd`, then nothing else.
-bool removeContents(int dirfd, int depth, int* err) {
-  if (depth > 512) {
-    *err = ELOOP;
-    return false;
-  }
-  int dup = openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dup < 0) {
-    *err = errno;
-    return false;
-  }
-  DIR* dir = fdopendir(dup);
-  if (!dir) {
-    *err = errno;
-    close(dup);
-    return false;
-  }
+// For a link to `destination` to be made at `path`: its parent folder, opened,
+// and its name. Fails for a destination no link can hold (empty, or with a
+// NUL byte) as for a parent that cannot be opened.
+bool openParentForLink(const std::string& path, const std::string& destination, FD* parent, std::string* name,
+                       ErrorSlot slot) {
+  if (destination.empty() || destination.find('\0') != std::string::npos) return fail(slot, path, EINVAL);
+  if (!openParent(path, parent, name)) return fail(slot, path);
+  return true;
+}
+
+// Removes everything inside the folder `dirfd`, then nothing else. A failure
+// is reported for `path`, the item whose removal was asked for.
+bool removeContents(int dirfd, int depth, const std::string& path, ErrorSlot slot) {
+  if (depth > 512) return fail(slot, path, ELOOP);
+  DirectoryStream dir = directoryStream(FD(openat(dirfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!dir) return fail(slot, path);
   std::vector<std::pair<std::string, bool>> entries;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     if (n == "." || n == "..") continue;
     struct stat st;
     if (fstatat(dirfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     entries.emplace_back(n, S_ISDIR(st.st_mode));
   }
-  closedir(dir);
+  dir.reset();
   for (const auto& [n, isDir] : entries) {
     if (isDir) {
       FD child(openat(dirfd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (!child.ok()) {
-        *err = errno;
-        return false;
-      }
-      if (!removeContents(child.get(), depth + 1, err)) return false;
-      if (unlinkat(dirfd, n.c_str(), AT_REMOVEDIR) != 0) {
-        *err = errno;
-        return false;
-      }
+      if (!child.ok()) return fail(slot, path);
+      if (!removeContents(child.get(), depth + 1, path, slot)) return false;
+      if (unlinkat(dirfd, n.c_str(), AT_REMOVEDIR) != 0) return fail(slot, path);
     } else if (unlinkat(dirfd, n.c_str(), 0) != 0) {
-      *err = errno;
-      return false;
+      return fail(slot, path);
     }
   }
   return true;
 }
 
-// Removes the item `name` in `parent` (a folder with all its contents).
-bool removeAt(int parent, const std::string& name, int* err) {
+// Removes the item `name` in `parent` (a folder with all its contents); a
+// failure is reported for `path`.
+bool removeAt(int parent, const std::string& name, const std::string& path, ErrorSlot slot) {
   struct stat st;
-  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    *err = errno;
-    return false;
-  }
+  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail(slot, path);
   if (S_ISDIR(st.st_mode)) {
     FD dir(openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!dir.ok()) {
-      *err = errno;
-      return false;
-    }
-    if (!removeContents(dir.get(), 0, err)) return false;
-    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
-      *err = errno;
-      return false;
-    }
+    if (!dir.ok()) return fail(slot, path);
+    if (!removeContents(dir.get(), 0, path, slot)) return false;
+    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) return fail(slot, path);
     return true;
   }
-  if (unlinkat(parent, name.c_str(), 0) != 0) {
-    *err = errno;
-    return false;
-  }
+  if (unlinkat(parent, name.c_str(), 0) != 0) return fail(slot, path);
   return true;
 }
 
@@ -229,15 +230,10 @@ pid_t temporaryMaker(const std::string& entry) {
 // A process killed between making a temporary link and renaming it leaves the
 // link behind; removes such links (of dead processes only) from `folder`.
 void removeStaleTemporaryLinks(int folder) {
-  int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    close(fd);
-    return;
-  }
+  DirectoryStream dir = directoryStream(FD(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  if (!dir) return;
   std::vector<std::string> stale;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     pid_t maker = temporaryMaker(n);
     if (maker == 0 || maker == getpid()) continue;
@@ -245,7 +241,7 @@ void removeStaleTemporaryLinks(int folder) {
     if (fstatat(folder, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) continue;
     if (kill(maker, 0) != 0 && errno == ESRCH) stale.push_back(std::move(n));
   }
-  closedir(dir);
+  dir.reset();
   for (const std::string& n : stale) unlinkat(folder, n.c_str(), 0);
 }
 
@@ -291,9 +287,7 @@ bool PosixFileSystem::removeItem(const std::string& path, ErrorSlot slot) {
   FD parent;
   std::string name;
   if (!openParent(path, &parent, &name)) return fail(slot, path);
-  int err = 0;
-  if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
-  return true;
+  return removeAt(parent.get(), name, path, slot);
 }
 
 bool PosixFileSystem::createDirectory(const std::string& path, bool intermediates, ErrorSlot slot) {
@@ -327,11 +321,9 @@ bool PosixFileSystem::createDirectory(const std::string& path, bool intermediate
 
 bool PosixFileSystem::createSymbolicLink(const std::string& path, const std::string& destination,
                                          ErrorSlot slot) {
-  if (destination.empty() || destination.find('\0') != std::string::npos)
-    return fail(slot, path, EINVAL);
   FD parent;
   std::string name;
-  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
   if (symlinkat(destination.c_str(), parent.get(), name.c_str()) != 0) return fail(slot, path);
   return true;
 }
@@ -346,16 +338,13 @@ bool PosixFileSystem::isFolder(const std::string& path, ErrorSlot slot) {
 
 bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                               ErrorSlot slot) {
-  if (destination.empty() || destination.find('\0') != std::string::npos)
-    return fail(slot, path, EINVAL);
   FD parent;
   std::string name;
-  if (!openParent(path, &parent, &name)) return fail(slot, path);
+  if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
   struct stat st;
   if (fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
     // rename(2) cannot put a link over a folder: only a real folder goes first.
-    int err = 0;
-    if (!removeAt(parent.get(), name, &err)) return fail(slot, path, err);
+    if (!removeAt(parent.get(), name, path, slot)) return false;
   }
   removeStaleTemporaryLinks(parent.get());
   std::string temporary = temporaryName(name);
@@ -370,24 +359,16 @@ bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std
 
 std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(const std::string& path,
                                                                             ErrorSlot slot) {
-  int fd = openInRoot(path, O_RDONLY | O_DIRECTORY, true);
-  if (fd < 0) {
+  DirectoryStream dir = directoryStream(FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true)));
+  if (!dir) {
     fail(slot, path);
     return std::nullopt;
   }
-  DIR* dir = fdopendir(fd);
-  if (!dir) {
-    int err = errno;
-    close(fd);
-    fail(slot, path, err);
-    return std::nullopt;
-  }
   std::vector<std::string> names;
-  while (struct dirent* entry = readdir(dir)) {
+  while (struct dirent* entry = readdir(dir.get())) {
     std::string n = entry->d_name;
     if (n != "." && n != "..") names.push_back(std::move(n));
   }
-  closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -525,16 +506,10 @@ bool PosixFileSystem::writeFileAtomically(const std::string& path, const std::st
   std::string temporary = temporaryName(name);
   FD out(openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (!out.ok()) return fail(slot, path);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(out.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      unlinkat(parent.get(), temporary.c_str(), 0);
-      return fail(slot, path, err);
-    }
-    done += static_cast<size_t>(n);
+  if (!writeAll(out.get(), bytes)) {
+    int err = errno;
+    unlinkat(parent.get(), temporary.c_str(), 0);
+    return fail(slot, path, err);
   }
   if (fsync(out.get()) != 0 || renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
     int err = errno;

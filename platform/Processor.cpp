@@ -8,12 +8,6 @@ namespace ostrakel::processor {
 
 namespace {
 
-// Processor-type codes as the original platform numbers them: the family in
-// the low 24 bits, 0x1000000 for the 64-bit form.
-constexpr int32_t kFamilyX86 = 7;
-constexpr int32_t kFamilyARM = 12;
-constexpr int32_t kFamilyPowerPC = 18;
-constexpr int32_t kFlag64 = 0x1000000;
 // For machines that platform never ran on ("any" processor).
 constexpr int32_t kUnknownType = -1;
 

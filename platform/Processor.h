@@ -9,6 +9,14 @@
 
 namespace ostrakel::processor {
 
+// Processor-type codes as the original platform numbers them: the family in
+// the low 24 bits, kFlag64 for the 64-bit form.
+inline constexpr int32_t kFamilyX86 = 7;
+inline constexpr int32_t kFamilyARM = 12;
+inline constexpr int32_t kFamilyPowerPC = 18;
+inline constexpr int32_t kFamilyMask = 0x00FFFFFF;
+inline constexpr int32_t kFlag64 = 0x01000000;
+
 // The values for a machine name as uname(2) gives it (x86_64, i686, ppc64, ...).
 std::optional<int32_t> cpuTypeForMachine(const std::string& machine);
 std::optional<int32_t> cpu64BitCapableForMachine(const std::string& machine);

@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PlistLibrary.h"
 #include "platform/PropertyListGuard.h"
+#include "platform/Utf8.h"
 
 namespace ostrakel {
 
@@ -181,37 +182,6 @@ PlistRef fromNode(plist_t node, int depth) {
   }
 }
 
-bool validUTF8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 enum class Target { xml, binary };
 
 // Text libplist can carry without loss: valid UTF-8 without NUL bytes (its
@@ -222,7 +192,7 @@ bool representable(const std::string& s, Target target) {
     if (c == 0) return false;
     if (target == Target::xml && c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
   }
-  return validUTF8(s);
+  return utf8::isValid(s);
 }
 
 plist_t toNode(const PlistValue& value, Target target, int depth) {
@@ -271,24 +241,6 @@ plist_t toNode(const PlistValue& value, Target target, int depth) {
   return nullptr;
 }
 
-void appendUTF8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // UTF-16 text after its byte-order mark, as UTF-8; none when it is cut short
 // or holds an unpaired surrogate.
 std::optional<std::string> utf16ToUTF8(std::string_view text, bool bigEndian) {
@@ -310,7 +262,7 @@ std::optional<std::string> utf16ToUTF8(std::string_view text, bool bigEndian) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
       i += 2;
     }
-    appendUTF8(out, cp);
+    utf8::append(out, cp);
   }
   return out;
 }
@@ -362,31 +314,29 @@ PlistRef dictionaryWithContentsOfFile(const std::string& path) {
   return value && value->asDictionary() ? value : nullptr;
 }
 
-std::optional<std::string> toXML(const PlistValue& value) {
+namespace {
+
+// What libplist's writer for `target` makes of `value`; none for a value it
+// cannot carry.
+std::optional<std::string> written(const PlistValue& value, Target target) {
   if (!library()) return std::nullopt;
-  NodeOwner root{toNode(value, Target::xml, 1)};
+  NodeOwner root{toNode(value, target, 1)};
   if (!root.node) return std::nullopt;
-  char* text = nullptr;
+  const bool xml = target == Target::xml;
+  char* bytes = nullptr;
   uint32_t length = 0;
-  library()->to_xml(root.node, &text, &length);
-  if (!text) return std::nullopt;
-  std::string out(text, length);
-  library()->to_xml_free(text);
+  (xml ? library()->to_xml : library()->to_bin)(root.node, &bytes, &length);
+  if (!bytes) return std::nullopt;
+  std::string out(bytes, length);
+  (xml ? library()->to_xml_free : library()->to_bin_free)(bytes);
   return out;
 }
 
-std::optional<std::string> toBinary(const PlistValue& value) {
-  if (!library()) return std::nullopt;
-  NodeOwner root{toNode(value, Target::binary, 1)};
-  if (!root.node) return std::nullopt;
-  char* bytes = nullptr;
-  uint32_t length = 0;
-  library()->to_bin(root.node, &bytes, &length);
-  if (!bytes) return std::nullopt;
-  std::string out(bytes, length);
-  library()->to_bin_free(bytes);
-  return out;
-}
+}  // namespace
+
+std::optional<std::string> toXML(const PlistValue& value) { return written(value, Target::xml); }
+
+std::optional<std::string> toBinary(const PlistValue& value) { return written(value, Target::binary); }
 
 }  // namespace plist
 }  // namespace ostrakel

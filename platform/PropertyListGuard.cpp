@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/BigEndian.h"
+
 namespace ostrakel::plist {
 
 bool isBinaryPlist(std::string_view bytes) { return bytes.starts_with("bplist00"); }
@@ -199,11 +201,7 @@ private:
     return true;
   }
 
-  uint64_t readUInt(uint64_t at, unsigned width) const {
-    uint64_t value = 0;
-    for (unsigned k = 0; k < width; ++k) value = (value << 8) | static_cast<unsigned char>(b_[at + k]);
-    return value;
-  }
+  uint64_t readUInt(uint64_t at, unsigned width) const { return bigendian::read(b_.data() + at, width); }
 
   // For an array, set or dictionary: where its object references start and how
   // many there are (a dictionary's keys and values both count). Other objects

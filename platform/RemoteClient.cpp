@@ -1,33 +1,35 @@
 #include "platform/RemoteClient.h"
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/SocketAddress.h"
+#include "platform/UniqueFd.h"
+
 namespace ostrakel::remote {
 
 int connectToSocket(const std::string& hostPath, std::string& why) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (hostPath.size() >= sizeof address.sun_path) {
+  sockaddr_un address;
+  if (!unixSocketAddress(hostPath, address)) {
     why = "socket path too long: " + hostPath;
     return -1;
   }
-  std::memcpy(address.sun_path, hostPath.c_str(), hostPath.size() + 1);
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.ok()) {
     why = std::strerror(errno);
     return -1;
   }
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    why = "cannot connect to " + hostPath + ": " + std::strerror(errno);
-    ::close(fd);
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    why = "cannot connect to " + hostPath + ": " + std::strerror(error);
+    fd.reset();
+    errno = error;  // callers tell "not running" from other failures by it
     return -1;
   }
-  return fd;
+  return fd.release();
 }
 
 std::optional<Reply> ask(int fd, const Request& request, std::string& why) {

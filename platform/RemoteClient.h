@@ -9,8 +9,8 @@
 
 namespace ostrakel::remote {
 
-// A connected stream socket to the Unix socket at the host path `hostPath`;
-// -1 on failure, with the reason in `why`.
+// A connected stream socket to the Unix socket at the host path `hostPath`,
+// owned by the caller; -1 on failure, with the reason in `why` and errno set.
 int connectToSocket(const std::string& hostPath, std::string& why);
 
 // Sends `request` and waits for the reply with the same id (replies to other

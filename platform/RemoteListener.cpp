@@ -15,7 +15,9 @@
 #include <cstring>
 
 #include "platform/SystemLog.h"
+#include "platform/SocketAddress.h"
 #include "platform/SystemRoot.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel {
 
@@ -31,21 +33,10 @@ void makeFolders(const std::string& hostDir) {
   }
 }
 
-bool fillAddress(const std::string& hostPath, sockaddr_un& address) {
-  std::memset(&address, 0, sizeof address);
-  address.sun_family = AF_UNIX;
-  if (hostPath.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, hostPath.c_str(), hostPath.size() + 1);
-  return true;
-}
-
 // Whether a service already answers at `hostPath`.
 bool someoneListens(const sockaddr_un& address) {
-  int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (probe < 0) return false;
-  bool listening = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(probe);
-  return listening;
+  UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return probe.ok() && ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace
@@ -67,7 +58,7 @@ bool Listener::bindSocket() {
   const std::string path = socketPathForService(serviceName_);
   const std::string hostPath = systemroot::toHost(path);
   sockaddr_un address;
-  if (!fillAddress(hostPath, address)) {
+  if (!unixSocketAddress(hostPath, address)) {
     systemlog::serviceLog(3, "Listener: socket path too long: %@", {hostPath});
     return false;
   }
@@ -77,35 +68,38 @@ bool Listener::bindSocket() {
     return false;
   }
   ::unlink(hostPath.c_str());  // a socket left behind by an earlier run
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::chmod(hostPath.c_str(), 0666) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.ok() || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::chmod(hostPath.c_str(), 0666) != 0 || ::listen(fd.get(), SOMAXCONN) != 0) {
     int error = errno;
-    if (fd >= 0) ::close(fd);
+    fd.reset();
     systemlog::serviceLog(3, "Listener: cannot listen at %@: %s", {hostPath, std::strerror(error)});
     return false;
   }
-  listenFd_ = fd;
+  listenFd_ = std::move(fd);
   boundHostPath_ = hostPath;
   return true;
 }
 
 bool Listener::resume() {
   if (thread_.joinable()) return true;
-  if (listenFd_ < 0) {
+  if (!listenFd_.ok()) {
     // A socket passed by the service manager comes first.
     int passed = socketactivation::passedListeningSocket();
     if (passed >= 0) {
-      listenFd_ = passed;
-      ::fcntl(listenFd_, F_SETFD, FD_CLOEXEC);
+      listenFd_.reset(passed);
+      ::fcntl(listenFd_.get(), F_SETFD, FD_CLOEXEC);
     } else if (!bindSocket()) {
       return false;
     }
   }
-  if (::pipe2(wakeFds_, O_CLOEXEC) != 0) {
+  int wake[2];
+  if (::pipe2(wake, O_CLOEXEC) != 0) {
     systemlog::serviceLog(3, "Listener: cannot create its wake-up pipe: %s", {std::strerror(errno)});
     return false;
   }
+  wakeRead_.reset(wake[0]);
+  wakeWrite_.reset(wake[1]);
   thread_ = std::thread(&Listener::acceptLoop, this);
   return true;
 }
@@ -113,23 +107,19 @@ bool Listener::resume() {
 void Listener::invalidate() {
   if (thread_.joinable()) {
     char byte = 0;
-    while (::write(wakeFds_[1], &byte, 1) < 0 && errno == EINTR) {
-    }
+    writeAll(wakeWrite_.get(), std::string_view(&byte, 1));
     thread_.join();
   }
-  for (int& fd : wakeFds_) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-  if (listenFd_ >= 0) ::close(listenFd_);
-  listenFd_ = -1;
+  wakeRead_.reset();
+  wakeWrite_.reset();
+  listenFd_.reset();
   if (!boundHostPath_.empty()) ::unlink(boundHostPath_.c_str());
   boundHostPath_.clear();
 }
 
 void Listener::acceptLoop() {
   for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+    pollfd fds[2] = {{listenFd_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
     // Once a second, say how many refusal lines were held back.
     for (const std::string& line : refusallog::takeSummaries()) systemlog::serviceLog(3, line);
     if (::poll(fds, 2, 1000) < 0) {
@@ -139,7 +129,7 @@ void Listener::acceptLoop() {
     }
     if (fds[1].revents) return;
     if (!(fds[0].revents & POLLIN)) continue;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = ::accept4(listenFd_.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
       // Out of descriptors: give the running connections a moment to finish.
       if (errno == EMFILE || errno == ENFILE || errno == ENOMEM || errno == ENOBUFS) ::usleep(50 * 1000);

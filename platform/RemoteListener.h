@@ -17,6 +17,7 @@
 #include "platform/Format.h"
 #include "platform/RemotePeer.h"
 #include "platform/RemoteWire.h"
+#include "platform/UniqueFd.h"
 
 namespace ostrakel {
 
@@ -153,8 +154,8 @@ private:
   std::string serviceName_;
   std::mutex delegateMutex_;
   Delegate delegate_;
-  int listenFd_ = -1;
-  int wakeFds_[2] = {-1, -1};
+  UniqueFd listenFd_;
+  UniqueFd wakeRead_, wakeWrite_;  // a byte written wakes the accepting thread to stop
   std::string boundHostPath_;
   std::thread thread_;
 };

@@ -36,15 +36,11 @@ std::vector<gid_t> peerGroups(int fd) {
 
 }  // namespace
 
-ProcessHandle::~ProcessHandle() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 bool ProcessHandle::alive() const {
   // EPERM still says the process exists: the service, confined without
   // CAP_KILL, may not signal another user's process, but the kernel checks
   // that it lives first.
-  return ::syscall(SYS_pidfd_send_signal, fd_, 0, nullptr, 0) == 0 || errno == EPERM;
+  return ::syscall(SYS_pidfd_send_signal, fd_.get(), 0, nullptr, 0) == 0 || errno == EPERM;
 }
 
 std::optional<uint64_t> processStartTime(pid_t pid) {
@@ -111,30 +107,29 @@ CurrentPeerScope::CurrentPeerScope(std::optional<PeerCredentials> peer)
 
 CurrentPeerScope::~CurrentPeerScope() { tCurrentPeer = previous_; }
 
-std::optional<std::string> executablePathOfProcess(pid_t pid, int& errorNumber) {
+std::optional<std::string> executablePathOfProcess(pid_t pid, ErrorSlot slot) {
   char buffer[4096];
   const std::string link = "/proc/" + std::to_string(pid) + "/exe";
   ssize_t length = pid > 0 ? ::readlink(link.c_str(), buffer, sizeof buffer) : -1;
   if (pid <= 0) errno = ESRCH;
   if (length <= 0) {
     // No /proc entry, or an exited process whose executable is gone.
-    errorNumber = errno == ENOENT ? ESRCH : errno;
+    storeFirstError(slot, posixError(errno == ENOENT ? ESRCH : errno));
     return std::nullopt;
   }
   if (static_cast<size_t>(length) >= sizeof buffer) {
-    errorNumber = ENAMETOOLONG;
+    storeFirstError(slot, posixError(ENAMETOOLONG));
     return std::nullopt;
   }
-  errorNumber = 0;
   return std::string(buffer, static_cast<size_t>(length));
 }
 
-std::optional<std::string> executablePathOfPeer(const PeerCredentials& peer, int& errorNumber) {
-  std::optional<std::string> path = executablePathOfProcess(peer.pid, errorNumber);
+std::optional<std::string> executablePathOfPeer(const PeerCredentials& peer, ErrorSlot slot) {
+  std::optional<std::string> path = executablePathOfProcess(peer.pid, slot);
   // Read first, checked after: the path counts only if the captured process
   // still held the pid when it was read.
   if (path && !peerProcessAlive(peer)) {
-    errorNumber = ESRCH;
+    storeFirstError(slot, posixError(ESRCH));
     return std::nullopt;
   }
   return path;

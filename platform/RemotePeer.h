@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+#include "platform/UniqueFd.h"
+
 namespace ostrakel::remote {
 
 // A descriptor that stays with the peer process itself, not with its number
@@ -17,15 +20,12 @@ namespace ostrakel::remote {
 class ProcessHandle {
 public:
   explicit ProcessHandle(int fd) : fd_(fd) {}
-  ~ProcessHandle();
-  ProcessHandle(const ProcessHandle&) = delete;
-  ProcessHandle& operator=(const ProcessHandle&) = delete;
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   // Whether the process is still running (not exited, not reaped).
   bool alive() const;
 
 private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 struct PeerCredentials {
@@ -76,10 +76,11 @@ private:
 std::optional<uint64_t> processStartTime(pid_t pid);
 
 // The executable of a running process (/proc/PID/exe), at most 4096 bytes;
-// none on failure, with the system error number in `errorNumber`.
-std::optional<std::string> executablePathOfProcess(pid_t pid, int& errorNumber);
+// none on failure, with the system error in `slot` (ESRCH for a process that
+// does not exist or has exited).
+std::optional<std::string> executablePathOfProcess(pid_t pid, ErrorSlot slot);
 // The same for a connection's peer: ESRCH when the captured process has gone,
 // even if its pid now names another one.
-std::optional<std::string> executablePathOfPeer(const PeerCredentials& peer, int& errorNumber);
+std::optional<std::string> executablePathOfPeer(const PeerCredentials& peer, ErrorSlot slot);
 
 }  // namespace ostrakel::remote

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <set>
 
+#include "platform/BigEndian.h"
+#include "platform/Utf8.h"
+
 namespace ostrakel::remote {
 
 namespace {
@@ -51,24 +54,20 @@ std::optional<std::string> frameBytes(const std::string& payload) {
   uint32_t length = static_cast<uint32_t>(payload.size());
   std::string out;
   out.reserve(4 + payload.size());
-  out.push_back(static_cast<char>((length >> 24) & 0xff));
-  out.push_back(static_cast<char>((length >> 16) & 0xff));
-  out.push_back(static_cast<char>((length >> 8) & 0xff));
-  out.push_back(static_cast<char>(length & 0xff));
+  bigendian::append(out, length, 4);
   out += payload;
   return out;
 }
 
 FrameStatus readFrame(int fd, std::string& payload) {
-  unsigned char header[4];
-  switch (readExactly(fd, reinterpret_cast<char*>(header), sizeof header)) {
+  char header[4];
+  switch (readExactly(fd, header, sizeof header)) {
     case ReadResult::ok: break;
     case ReadResult::eofAtStart: return FrameStatus::closed;
     case ReadResult::eofInside: return FrameStatus::truncated;
     case ReadResult::failed: return FrameStatus::ioError;
   }
-  uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) |
-                    (uint32_t(header[2]) << 8) | uint32_t(header[3]);
+  const uint64_t length = bigendian::read(header, 4);
   if (length > kMaxFrameLength) return FrameStatus::tooLong;
   payload.clear();
   constexpr size_t kChunk = 64 * 1024;
@@ -95,9 +94,7 @@ void FrameReader::append(const char* bytes, size_t length) {
 FrameReader::Next FrameReader::next(std::string& payload) {
   const size_t available = buffer_.size() - offset_;
   if (available < 4) return Next::needMore;
-  const auto* header = reinterpret_cast<const unsigned char*>(buffer_.data() + offset_);
-  uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) | (uint32_t(header[2]) << 8) |
-                    uint32_t(header[3]);
+  const uint64_t length = bigendian::read(buffer_.data() + offset_, 4);
   if (length > kMaxFrameLength) return Next::tooLong;
   if (available - 4 < length) return Next::needMore;
   payload.assign(buffer_, offset_ + 4, length);
@@ -110,21 +107,6 @@ FrameReader::Next FrameReader::next(std::string& payload) {
     offset_ = 0;
   }
   return Next::frame;
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::string RequestId::description() const {
@@ -226,25 +208,10 @@ std::string wireText(const std::string& text) {
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 4;
-    bool valid = c != 0 && extra < 4;
-    uint32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-    for (size_t k = 1; valid && k <= extra; ++k) {
-      if (i + k >= text.size()) {
-        valid = false;
-        break;
-      }
-      unsigned char d = static_cast<unsigned char>(text[i + k]);
-      valid = (d & 0xC0) == 0x80;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (valid && extra > 0 && (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-      valid = false;
-    if (valid) {
-      out.append(text, i, extra + 1);
-      i += extra + 1;
+    const size_t length = text[i] == '\0' ? 0 : utf8::sequenceAt(text, i);
+    if (length > 0) {
+      out.append(text, i, length);
+      i += length;
     } else {
       out += kReplacement;
       i += 1;

@@ -11,6 +11,7 @@
 
 #include "platform/Error.h"
 #include "platform/PropertyList.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel::remote {
 
@@ -50,9 +51,8 @@ private:
   std::string buffer_;
   size_t offset_ = 0;
 };
-// Writes all of `bytes`; false when the peer has gone or the socket failed.
-// Never raises SIGPIPE.
-bool writeAll(int fd, const std::string& bytes);
+// Frames go out through the one write-all of the platform (never SIGPIPE).
+using ostrakel::writeAll;
 
 // A request's id, which its reply carries back unchanged: any integer a
 // property list holds, unsigned values of 2^63 and more included.

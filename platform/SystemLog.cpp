@@ -16,7 +16,9 @@
 #include <mutex>
 
 #include "platform/ProcessInfo.h"
+#include "platform/SocketAddress.h"
 #include "platform/SystemRoot.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel::systemlog {
 
@@ -70,10 +72,8 @@ pid_t processId() {
 void sendMessage(int fd, const std::string& ident, int level, const std::string& text) {
   if (fd < 0) return;
   std::string path = systemroot::toHost("/dev/log");
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return;  // no such socket can exist
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address;
+  if (!unixSocketAddress(path, address)) return;  // no such socket can exist
 
   int severity = std::clamp(level, 0, 7);
   std::string header = "<" + std::to_string(kFacilityDaemon | severity) + ">" + classicTimestamp() +
@@ -102,11 +102,7 @@ std::atomic<ServiceSink> serviceSink{nullptr};
 
 Client::Client(std::string ident) : ident_(std::move(ident)), socket_(openSocket()) {}
 
-Client::~Client() {
-  if (socket_ >= 0) ::close(socket_);
-}
-
-void Client::send(int level, const std::string& text) { sendMessage(socket_, ident_, level, text); }
+void Client::send(int level, const std::string& text) { sendMessage(socket_.get(), ident_, level, text); }
 
 void sendDefault(int level, const std::string& text) {
   sendMessage(defaultSocket(), processinfo::processName(), level, text);
@@ -137,14 +133,9 @@ void diagnosticLog(const std::string& text) {
   std::string line = std::string(stamp) + " " + processinfo::processName() + "[" +
                      std::to_string(::getpid()) + ":" + std::to_string(::syscall(SYS_gettid)) +
                      "] " + text + "\n";
-  // One write, so lines of concurrent callers do not interleave.
-  size_t done = 0;
-  while (done < line.size()) {
-    ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
+  // One write, so lines of concurrent callers do not interleave; a failed
+  // write is ignored, the line still goes to the log.
+  writeAll(STDERR_FILENO, line);
   sendDefault(kDiagnosticLevel, text);
 }
 

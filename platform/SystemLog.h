@@ -9,12 +9,13 @@
 
 #include "platform/Format.h"
 
+#include "platform/UniqueFd.h"
+
 namespace ostrakel::systemlog {
 
 class Client {
 public:
   explicit Client(std::string ident);
-  ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
   void send(int level, const std::string& text);
@@ -22,7 +23,7 @@ public:
 
 private:
   std::string ident_;
-  int socket_ = -1;
+  UniqueFd socket_;
 };
 
 // A message through the default client (the process name as ident).

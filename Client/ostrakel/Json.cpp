@@ -1,35 +1,8 @@
 #include "Client/ostrakel/Json.h"
 
+#include "platform/Utf8.h"
+
 namespace ostrakel::cli {
-
-namespace {
-
-// The length of the valid UTF-8 sequence at `i`, or 0.
-size_t validSequence(const std::string& s, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = byte(i);
-  size_t length;
-  uint32_t minimum;
-  if (c >= 0xc2 && c <= 0xdf) {
-    length = 2, minimum = 0x80;
-  } else if (c >= 0xe0 && c <= 0xef) {
-    length = 3, minimum = 0x800;
-  } else if (c >= 0xf0 && c <= 0xf4) {
-    length = 4, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  uint32_t point = c & (0x7f >> length);
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xc0) != 0x80) return 0;
-    point = point << 6 | (byte(i + k) & 0x3f);
-  }
-  if (point < minimum || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff)) return 0;
-  return length;
-}
-
-}  // namespace
 
 std::string jsonString(const std::string& bytes) {
   static const char* const kHex = "0123456789abcdef";
@@ -68,7 +41,7 @@ std::string jsonString(const std::string& bytes) {
       ++i;
       continue;
     }
-    if (size_t length = validSequence(bytes, i)) {
+    if (size_t length = utf8::sequenceAt(bytes, i)) {
       out.append(bytes, i, length);
       i += length;
     } else {

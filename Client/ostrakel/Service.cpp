@@ -17,12 +17,6 @@ namespace ostrakel::cli {
 
 namespace {
 
-constexpr const char* kRightPrefix = "brennick.Helper.admin.";
-
-std::string rightOf(const std::string& action) {
-  return kRightPrefix + (action == "remove_distribution" ? std::string("add_distribution") : action);
-}
-
 // The first error of `domain` in the chain, or none.
 ErrorRef find(const ErrorRef& error, const std::string& domain) {
   for (ErrorRef current = error; current; current = current->userInfo.underlying)
@@ -43,18 +37,22 @@ std::string polkitUnreachable() {
          "polkit\") and make sure the system bus runs, then try again.";
 }
 
+// The service's unit, policy file and so on: its name and a suffix.
+std::string serviceFile(const char* suffix) { return std::string(kServiceName) + suffix; }
+
 // Why polkit could not answer, from the error the service passed on.
 std::string unobtainable(const ErrorRef& status, const std::string& action) {
   ErrorRef cause = status ? status->userInfo.underlying : nullptr;
   const std::string name = cause ? cause->domain : "";
   const std::string text = cause ? cause->userInfo.localizedDescription.value_or("") : "";
   if (contains(text, "not registered") || contains(name, "PolicyKit1.Error"))
-    return "polkit does not know the right " + rightOf(action) +
-           ", so the policy of the Ostrakel service is not installed: reinstall the package (it puts "
-           "brennick.Helper.policy into /usr/share/polkit-1/actions), then try again.";
+    return "polkit does not know the right " + rightNameForAction(action) +
+           ", so the policy of the Ostrakel service is not installed: reinstall the package (it puts " +
+           serviceFile(".policy") + " into /usr/share/polkit-1/actions), then try again.";
   if (cause) return polkitUnreachable();
   return "the service could not ask polkit for permission: make sure polkitd runs (\"systemctl start "
-         "polkit\") and that the policy brennick.Helper.policy is installed in /usr/share/polkit-1/actions.";
+         "polkit\") and that the policy " +
+         serviceFile(".policy") + " is installed in /usr/share/polkit-1/actions.";
 }
 
 std::string explain(const ErrorRef& error, const std::string& doing, const std::string& action) {
@@ -67,7 +65,7 @@ std::string explain(const ErrorRef& error, const std::string& doing, const std::
       case authorization::kCanceled:
         return "Did not " + doing + ": the password prompt was dismissed. Nothing was changed.";
       case authorization::kDenied:
-        return "Could not " + doing + ": polkit refused you the right " + rightOf(action) +
+        return "Could not " + doing + ": polkit refused you the right " + rightNameForAction(action) +
                "; ask an administrator to run it or to grant you that right.";
       case authorization::kInternal:
         return "Could not " + doing + ": " + unobtainable(status, action);
@@ -115,9 +113,10 @@ ServiceAnswer askService(const std::string& request, PlistArray arguments, const
     std::string sentence =
         reason == ENOENT || reason == ECONNREFUSED
             ? "Could not " + doing + ": the Ostrakel service is not running (nothing listens on " + socketPath +
-                  "); start it with \"systemctl enable --now brennick.Helper.socket\" as root, then try again."
+                  "); start it with \"systemctl enable --now " + serviceFile(".socket") +
+                  "\" as root, then try again."
             : "Could not " + doing + ": the Ostrakel service cannot be reached at " + socketPath + " (" +
-                  std::strerror(reason) + "); check \"systemctl status brennick.Helper.socket\".";
+                  std::strerror(reason) + "); check \"systemctl status " + serviceFile(".socket") + "\".";
     throw WorkFailed{sentence, {why}};
   }
   remote::Request call;
@@ -135,7 +134,7 @@ ServiceAnswer askService(const std::string& request, PlistArray arguments, const
   if (!reply)
     throw WorkFailed{"Could not " + doing +
                          ": the Ostrakel service ended the conversation without an answer; see its log "
-                         "(\"journalctl -u brennick.Helper\") and try again.",
+                         "(\"journalctl -u " + serviceFile("") + "\") and try again.",
                      {why}};
   if (reply->error) {
     std::vector<std::string> details{"reply: " + printable(reply->message)};

@@ -2,6 +2,7 @@
 // texbin link at one of its binary sets, and the check whether that is done.
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "Library/Bridge/DiscoveryWalk.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -13,13 +14,11 @@ namespace ostrakel {
 
 namespace {
 
-// Code 111 ("No distribution with the given architecture"), with the bundle's
-// URL when there is one.
+// "No distribution with the given architecture", with the bundle's URL when
+// there is one.
 ErrorRef noSuchArchitecture(const std::optional<FileURL>& url) {
-  UserInfo info;
-  info.localizedDescription = localizedErrorMessage4Ostrakel(111);
-  if (url) info.url = url->absoluteString();
-  return makeError(kOstrakelErrorDomain, 111, std::move(info));
+  return errorWithCode(kOstrakelErrorDomain, errorcode::kNoSuchArchitecture, nullptr,
+                       url ? std::optional<std::string>(url->absoluteString()) : std::nullopt);
 }
 
 }  // namespace
@@ -93,7 +92,7 @@ bool Tools4Ostrakel::activateBridgeWithName(const std::string& name, const std::
   // Sorting a part of the list keeps the order its bridges have in the whole.
   for (const BridgeRef& bridge : sortedBridges(std::move(named)))
     if (bridge->architectureWithSource(source)) return activateBridge(bridge, source, slot);
-  storeFirstError(slot, errorWithOstrakelCode(711));
+  storeFirstError(slot, errorWithOstrakelCode(errorcode::kBadDistributionName));
   return false;
 }
 

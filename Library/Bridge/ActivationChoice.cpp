@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/Logger4Ostrakel.h"
 #include "platform/FileSystem.h"
@@ -77,7 +78,7 @@ BridgeRef Tools4Ostrakel::bridgeForActivation(const std::optional<std::string>& 
   // Nothing offers the architecture: that is the failure. A listing error
   // (a volume without distributions, an unreadable bundle) may explain it,
   // so it goes beneath.
-  storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 111, pending));
+  storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, errorcode::kNoSuchArchitecture, pending));
   return nullptr;
 }
 

@@ -2,9 +2,10 @@
 #include "Library/Bridge/Architecture4Ostrakel.h"
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/Errors.h"
+#include "Library/Common/LockedField.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/Format.h"
-#include "platform/Localization.h"
 
 namespace ostrakel {
 
@@ -62,7 +63,7 @@ void Architecture4Ostrakel::addName(const std::optional<std::string>& name) {
   }
 }
 
-std::string Architecture4Ostrakel::localizedDescription() const { return localizedString(name()); }
+std::string Architecture4Ostrakel::localizedDescription() const { return localizedString4Ostrakel(name()); }
 
 std::string Architecture4Ostrakel::description() const { return localizedDescription(); }
 
@@ -88,69 +89,29 @@ std::string Architecture4Ostrakel::longDescription() const {
 
 // Accessors: each takes the entry's lock, so a read never sees half a write.
 
-std::string Architecture4Ostrakel::name() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return name_;
-}
-void Architecture4Ostrakel::setName(const std::string& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  name_ = v;
-}
-std::string Architecture4Ostrakel::destinationPath() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return destinationPath_;
-}
-void Architecture4Ostrakel::setDestinationPath(const std::string& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  destinationPath_ = v;
-}
-std::string Architecture4Ostrakel::source() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return source_;
-}
-void Architecture4Ostrakel::setSource(const std::string& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  source_ = v;
-}
-std::shared_ptr<NameSet> Architecture4Ostrakel::names() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return names_;
-}
-void Architecture4Ostrakel::setNames(std::shared_ptr<NameSet> v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  names_ = std::move(v);
-}
+std::string Architecture4Ostrakel::name() const { return lockedRead(mutex_, name_); }
+void Architecture4Ostrakel::setName(const std::string& v) { lockedWrite(mutex_, name_, v); }
+std::string Architecture4Ostrakel::destinationPath() const { return lockedRead(mutex_, destinationPath_); }
+void Architecture4Ostrakel::setDestinationPath(const std::string& v) { lockedWrite(mutex_, destinationPath_, v); }
+std::string Architecture4Ostrakel::source() const { return lockedRead(mutex_, source_); }
+void Architecture4Ostrakel::setSource(const std::string& v) { lockedWrite(mutex_, source_, v); }
+std::shared_ptr<NameSet> Architecture4Ostrakel::names() const { return lockedRead(mutex_, names_); }
+void Architecture4Ostrakel::setNames(std::shared_ptr<NameSet> v) { lockedWrite(mutex_, names_, std::move(v)); }
 SystemVersionRef Architecture4Ostrakel::minimumSystemVersion() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return minimumSystemVersion_;
+  return lockedRead(mutex_, minimumSystemVersion_);
 }
 void Architecture4Ostrakel::setMinimumSystemVersion(SystemVersionRef v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  minimumSystemVersion_ = std::move(v);
+  lockedWrite(mutex_, minimumSystemVersion_, std::move(v));
 }
 SystemVersionRef Architecture4Ostrakel::maximumSystemVersion() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return maximumSystemVersion_;
+  return lockedRead(mutex_, maximumSystemVersion_);
 }
 void Architecture4Ostrakel::setMaximumSystemVersion(SystemVersionRef v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  maximumSystemVersion_ = std::move(v);
+  lockedWrite(mutex_, maximumSystemVersion_, std::move(v));
 }
-std::shared_ptr<Bridge4Ostrakel> Architecture4Ostrakel::bridge() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return bridge_.lock();
-}
-void Architecture4Ostrakel::setBridge(const std::weak_ptr<Bridge4Ostrakel>& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  bridge_ = v;
-}
-std::string Architecture4Ostrakel::strongDescription() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return strongDescription_;
-}
-void Architecture4Ostrakel::setStrongDescription(const std::string& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  strongDescription_ = v;
-}
+std::shared_ptr<Bridge4Ostrakel> Architecture4Ostrakel::bridge() const { return lockedRead(mutex_, bridge_).lock(); }
+void Architecture4Ostrakel::setBridge(const std::weak_ptr<Bridge4Ostrakel>& v) { lockedWrite(mutex_, bridge_, v); }
+std::string Architecture4Ostrakel::strongDescription() const { return lockedRead(mutex_, strongDescription_); }
+void Architecture4Ostrakel::setStrongDescription(const std::string& v) { lockedWrite(mutex_, strongDescription_, v); }
 
 }  // namespace ostrakel

@@ -1,6 +1,8 @@
 // The bridge record: accessors and descriptions.
 #include "Library/Bridge/Bridge4Ostrakel.h"
 
+#include "Library/Common/LockedField.h"
+
 #include "platform/Format.h"
 
 namespace ostrakel {
@@ -36,69 +38,63 @@ std::string Bridge4Ostrakel::longDescription() const {
 
 // Every accessor holds the bridge's lock for the copy it makes, so a reader
 // never observes half of a write.
-#define OSTRAKEL_BRIDGE_FIELD(Type, getter, setter, field) \
-  Type Bridge4Ostrakel::getter() const {                  \
-    std::lock_guard<std::mutex> lock(mutex_);             \
-    return field;                                         \
-  }                                                       \
-  void Bridge4Ostrakel::setter(const Type& v) {           \
-    std::lock_guard<std::mutex> lock(mutex_);             \
-    field = v;                                            \
-  }
-
-OSTRAKEL_BRIDGE_FIELD(FileURL, fileURL, setFileURL, fileURL_)
-OSTRAKEL_BRIDGE_FIELD(ArchitectureArray, architectures, setArchitectures, architectures_)
-OSTRAKEL_BRIDGE_FIELD(ArchitectureArray, architectures4UI, setArchitectures4UI, architectures4UI_)
-OSTRAKEL_BRIDGE_FIELD(std::string, baseName, setBaseName, baseName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, displayName, setDisplayName, displayName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, headerName, setHeaderName, headerName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, numberName, setNumberName, numberName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, trailerName, setTrailerName, trailerName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, volumeName, setVolumeName, volumeName_)
-OSTRAKEL_BRIDGE_FIELD(std::string, realVolumeName, setRealVolumeName, realVolumeName_)
-OSTRAKEL_BRIDGE_FIELD(std::optional<PlistDate>, creationDate, setCreationDate, creationDate_)
-OSTRAKEL_BRIDGE_FIELD(std::optional<PlistDate>, modificationDate, setModificationDate, modificationDate_)
-OSTRAKEL_BRIDGE_FIELD(StringList, architecturePriority, setArchitecturePriority, architecturePriority_)
-OSTRAKEL_BRIDGE_FIELD(VersionsByArch, minimumSystemVersionsByArch, setMinimumSystemVersionsByArch,
-                      minimumSystemVersionsByArch_)
-OSTRAKEL_BRIDGE_FIELD(VersionsByArch, maximumSystemVersionsByArch, setMaximumSystemVersionsByArch,
-                      maximumSystemVersionsByArch_)
-OSTRAKEL_BRIDGE_FIELD(ArchitectureRef, selectedArchitecture, setSelectedArchitecture, selectedArchitecture_)
-
-#undef OSTRAKEL_BRIDGE_FIELD
-
-bool Bridge4Ostrakel::isActive() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return isActive_;
+FileURL Bridge4Ostrakel::fileURL() const { return lockedRead(mutex_, fileURL_); }
+void Bridge4Ostrakel::setFileURL(const FileURL& v) { lockedWrite(mutex_, fileURL_, v); }
+ArchitectureArray Bridge4Ostrakel::architectures() const { return lockedRead(mutex_, architectures_); }
+void Bridge4Ostrakel::setArchitectures(const ArchitectureArray& v) { lockedWrite(mutex_, architectures_, v); }
+ArchitectureArray Bridge4Ostrakel::architectures4UI() const { return lockedRead(mutex_, architectures4UI_); }
+void Bridge4Ostrakel::setArchitectures4UI(const ArchitectureArray& v) { lockedWrite(mutex_, architectures4UI_, v); }
+std::string Bridge4Ostrakel::baseName() const { return lockedRead(mutex_, baseName_); }
+void Bridge4Ostrakel::setBaseName(const std::string& v) { lockedWrite(mutex_, baseName_, v); }
+std::string Bridge4Ostrakel::displayName() const { return lockedRead(mutex_, displayName_); }
+void Bridge4Ostrakel::setDisplayName(const std::string& v) { lockedWrite(mutex_, displayName_, v); }
+std::string Bridge4Ostrakel::headerName() const { return lockedRead(mutex_, headerName_); }
+void Bridge4Ostrakel::setHeaderName(const std::string& v) { lockedWrite(mutex_, headerName_, v); }
+std::string Bridge4Ostrakel::numberName() const { return lockedRead(mutex_, numberName_); }
+void Bridge4Ostrakel::setNumberName(const std::string& v) { lockedWrite(mutex_, numberName_, v); }
+std::string Bridge4Ostrakel::trailerName() const { return lockedRead(mutex_, trailerName_); }
+void Bridge4Ostrakel::setTrailerName(const std::string& v) { lockedWrite(mutex_, trailerName_, v); }
+std::string Bridge4Ostrakel::volumeName() const { return lockedRead(mutex_, volumeName_); }
+void Bridge4Ostrakel::setVolumeName(const std::string& v) { lockedWrite(mutex_, volumeName_, v); }
+std::string Bridge4Ostrakel::realVolumeName() const { return lockedRead(mutex_, realVolumeName_); }
+void Bridge4Ostrakel::setRealVolumeName(const std::string& v) { lockedWrite(mutex_, realVolumeName_, v); }
+std::optional<PlistDate> Bridge4Ostrakel::creationDate() const { return lockedRead(mutex_, creationDate_); }
+void Bridge4Ostrakel::setCreationDate(const std::optional<PlistDate>& v) { lockedWrite(mutex_, creationDate_, v); }
+std::optional<PlistDate> Bridge4Ostrakel::modificationDate() const { return lockedRead(mutex_, modificationDate_); }
+void Bridge4Ostrakel::setModificationDate(const std::optional<PlistDate>& v) {
+  lockedWrite(mutex_, modificationDate_, v);
 }
-void Bridge4Ostrakel::setIsActive(bool v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  isActive_ = v;
+StringList Bridge4Ostrakel::architecturePriority() const { return lockedRead(mutex_, architecturePriority_); }
+void Bridge4Ostrakel::setArchitecturePriority(const StringList& v) { lockedWrite(mutex_, architecturePriority_, v); }
+VersionsByArch Bridge4Ostrakel::minimumSystemVersionsByArch() const {
+  return lockedRead(mutex_, minimumSystemVersionsByArch_);
 }
-SystemVersionRef Bridge4Ostrakel::minimumSystemVersion() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return minimumSystemVersion_;
+void Bridge4Ostrakel::setMinimumSystemVersionsByArch(const VersionsByArch& v) {
+  lockedWrite(mutex_, minimumSystemVersionsByArch_, v);
 }
+VersionsByArch Bridge4Ostrakel::maximumSystemVersionsByArch() const {
+  return lockedRead(mutex_, maximumSystemVersionsByArch_);
+}
+void Bridge4Ostrakel::setMaximumSystemVersionsByArch(const VersionsByArch& v) {
+  lockedWrite(mutex_, maximumSystemVersionsByArch_, v);
+}
+ArchitectureRef Bridge4Ostrakel::selectedArchitecture() const { return lockedRead(mutex_, selectedArchitecture_); }
+void Bridge4Ostrakel::setSelectedArchitecture(const ArchitectureRef& v) {
+  lockedWrite(mutex_, selectedArchitecture_, v);
+}
+
+bool Bridge4Ostrakel::isActive() const { return lockedRead(mutex_, isActive_); }
+void Bridge4Ostrakel::setIsActive(bool v) { lockedWrite(mutex_, isActive_, v); }
+SystemVersionRef Bridge4Ostrakel::minimumSystemVersion() const { return lockedRead(mutex_, minimumSystemVersion_); }
 void Bridge4Ostrakel::setMinimumSystemVersion(SystemVersionRef v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  minimumSystemVersion_ = std::move(v);
+  lockedWrite(mutex_, minimumSystemVersion_, std::move(v));
 }
-SystemVersionRef Bridge4Ostrakel::maximumSystemVersion() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return maximumSystemVersion_;
-}
+SystemVersionRef Bridge4Ostrakel::maximumSystemVersion() const { return lockedRead(mutex_, maximumSystemVersion_); }
 void Bridge4Ostrakel::setMaximumSystemVersion(SystemVersionRef v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  maximumSystemVersion_ = std::move(v);
+  lockedWrite(mutex_, maximumSystemVersion_, std::move(v));
 }
-ArchitectureRef Bridge4Ostrakel::activeArchitecture() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return activeArchitecture_.lock();
-}
-void Bridge4Ostrakel::setActiveArchitecture(const ArchitectureRef& v) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  activeArchitecture_ = v;
-}
+ArchitectureRef Bridge4Ostrakel::activeArchitecture() const { return lockedRead(mutex_, activeArchitecture_).lock(); }
+void Bridge4Ostrakel::setActiveArchitecture(const ArchitectureRef& v) { lockedWrite(mutex_, activeArchitecture_, v); }
 // Declared for presentation; nothing in the helper sets them.
 std::optional<std::string> Bridge4Ostrakel::attributedDescription() const { return std::nullopt; }
 std::optional<std::string> Bridge4Ostrakel::texbinPath() const { return std::nullopt; }

@@ -5,6 +5,7 @@
 
 #include "Library/Bridge/Bridge4Ostrakel.h"
 #include "Library/Bridge/SharedLinks.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -284,10 +285,8 @@ BridgeRef Bridge4Ostrakel::initWithContentsOfURL(const FileURL& url, ErrorSlot s
   std::optional<FolderListing> listing = fm.readFolder(programsPath, false, slotIfEmpty(&first));
   ArchitectureArray entries = listing ? readBinarySets(programsPath, *listing, bridge) : ArchitectureArray{};
   if (entries.empty()) {
-    UserInfo info110;
-    info110.localizedDescription = localizedErrorMessage4Ostrakel(110);
-    info110.url = url.absoluteString();
-    storeFirstError(slot, makeError(kOstrakelErrorDomain, 110, std::move(info110)));
+    storeFirstError(slot,
+                    errorWithCode(kOstrakelErrorDomain, errorcode::kWrongBinaries, nullptr, url.absoluteString()));
     return nullptr;
   }
   bridge->setArchitectures(entries);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -15,13 +16,6 @@ namespace ostrakel {
 
 namespace {
 
-constexpr int64_t kBadName = 711;
-constexpr int64_t kAddFailed = 713;
-constexpr int64_t kRemoveFailed = 714;
-constexpr int64_t kExists = 715;
-constexpr int64_t kNotWrapped = 716;
-constexpr int64_t kActive = 717;
-constexpr int64_t kForeignItems = 718;
 constexpr size_t kMaximumNameBytes = 255;
 
 void fail(ErrorSlot slot, int64_t code, ErrorRef cause) {
@@ -86,30 +80,31 @@ bool isPlainFileName(const std::string& name) {
 
 bool addWrappedDistribution(const DistributionWrapping& wrapping, ErrorSlot slot) {
   if (!wellFormed(wrapping)) {
-    fail(slot, kAddFailed, errorWithOstrakelCode(kBadName));
+    fail(slot, errorcode::kAddDistributionFailed, errorWithOstrakelCode(errorcode::kBadDistributionName));
     return false;
   }
   FileSystem& fm = fileManager();
   if (fileExistsAtPath(fm, wrapping.bundlePath, false)) {
-    fail(slot, kAddFailed,
-         errorWithCode(kOstrakelErrorDomain, kExists, nullptr, FileURL{wrapping.bundlePath}.absoluteString()));
+    fail(slot, errorcode::kAddDistributionFailed,
+         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionExists, nullptr,
+                       FileURL{wrapping.bundlePath}.absoluteString()));
     return false;
   }
   // The distributions folder itself may be missing on a fresh system.
   ErrorRef cause;
   const std::string folder = path::deleteLastComponent(wrapping.bundlePath);
   if (!isRealFolder(fm, folder) && !fm.createDirectory(folder, true, &cause)) {
-    fail(slot, kAddFailed, cause);
+    fail(slot, errorcode::kAddDistributionFailed, cause);
     return false;
   }
   // Made without intermediates, so a bundle that appeared meanwhile is not taken over.
   if (!fm.createDirectory(wrapping.bundlePath, false, &cause)) {
-    fail(slot, kAddFailed, cause);
+    fail(slot, errorcode::kAddDistributionFailed, cause);
     return false;
   }
   if (makeBundle(fm, wrapping, &cause)) return true;
   fm.removeItem(wrapping.bundlePath, nullptr);
-  fail(slot, kAddFailed, cause);
+  fail(slot, errorcode::kAddDistributionFailed, cause);
   return false;
 }
 
@@ -131,13 +126,14 @@ bool isActiveDistribution(const std::string& bundlePath) {
 bool removeWrappedDistribution(const std::string& bundlePath, ErrorSlot slot) {
   FileSystem& fm = fileManager();
   if (!isWrappedDistribution(bundlePath)) {
-    fail(slot, kRemoveFailed,
-         errorWithCode(kOstrakelErrorDomain, kNotWrapped, nullptr, FileURL{bundlePath}.absoluteString()));
+    fail(slot, errorcode::kRemoveDistributionFailed,
+         errorWithCode(kOstrakelErrorDomain, errorcode::kNotWrapped, nullptr, FileURL{bundlePath}.absoluteString()));
     return false;
   }
   if (isActiveDistribution(bundlePath)) {
-    fail(slot, kRemoveFailed,
-         errorWithCode(kOstrakelErrorDomain, kActive, nullptr, FileURL{bundlePath}.absoluteString()));
+    fail(slot, errorcode::kRemoveDistributionFailed,
+         errorWithCode(kOstrakelErrorDomain, errorcode::kDistributionActive, nullptr,
+                       FileURL{bundlePath}.absoluteString()));
     return false;
   }
   // Only what adding made is taken away: anything else inside (a real folder
@@ -149,13 +145,13 @@ bool removeWrappedDistribution(const std::string& bundlePath, ErrorSlot slot) {
   if (!holdsOnly(fm, bundlePath, {"Contents"}) || !holdsOnly(fm, contents, {"Info.plist", "Programs"}) ||
       !isRealFolder(fm, programs) || !holdsOnlyLinks(fm, programs) || isLink(fm, info) ||
       (fileExistsAtPath(fm, info, &isDirectory, false) && isDirectory)) {
-    fail(slot, kRemoveFailed,
-         errorWithCode(kOstrakelErrorDomain, kForeignItems, nullptr, FileURL{bundlePath}.absoluteString()));
+    fail(slot, errorcode::kRemoveDistributionFailed,
+         errorWithCode(kOstrakelErrorDomain, errorcode::kForeignItems, nullptr, FileURL{bundlePath}.absoluteString()));
     return false;
   }
   ErrorRef cause;
   if (fm.removeItem(bundlePath, &cause)) return true;
-  fail(slot, kRemoveFailed, cause);
+  fail(slot, errorcode::kRemoveDistributionFailed, cause);
   return false;
 }
 

@@ -3,7 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
+#include "Library/Common/ServiceName.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/Assertion.h"
 #include "platform/Directories.h"
@@ -14,10 +16,8 @@
 namespace ostrakel {
 namespace {
 
-// The job's label, which is also the service's name.
-constexpr const char* kJobLabel = "brennick.Helper";
-// "Inconsistency: No launchd-plist available"
-constexpr int64_t kNoLaunchdPlist = 609;
+// The job's label is the service's name.
+constexpr const char* kJobLabel = kServiceIdentity;
 
 }  // namespace
 
@@ -32,7 +32,7 @@ bool Tools4Ostrakel::copyLaunchdInformation(const PlistRef& dictionary, ErrorSlo
   std::optional<std::string> xml;
   if (dictionary && dictionary->asDictionary()) xml = plist::toXML(*dictionary);
   if (!xml) {
-    storeFirstError(slot, errorWithOstrakelCode(kNoLaunchdPlist));
+    storeFirstError(slot, errorWithOstrakelCode(errorcode::kNoLaunchdPlist));
     return false;
   }
   // The folder is not created: a system without LaunchDaemons gets no job file.

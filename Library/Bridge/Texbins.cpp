@@ -8,6 +8,7 @@
 
 #include "Library/Bridge/Architecture4Ostrakel.h"
 #include "Library/Bridge/Bridge4Ostrakel.h"
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Common/LayoutPaths.h"
@@ -92,11 +93,11 @@ void adoptDistributionOf(FileSystem& fm, const std::string& usrTexbinResolved, P
     if (!match) continue;
     if (!createSymbolicLinkAtPath(fm, Tools4Ostrakel::LTD_DefaultTeX_Contents_Path(),
                                   bridge->LTD_DefaultTeX_Contents_Destination(), pending.slot())) {
-      pending.wrap(704, result);
+      pending.wrap(errorcode::kCreateDefaultTeXFolderFailed, result);
     }
     if (!createSymbolicLinkAtPath(fm, Programs_texbin_Path4Ostrakel(bridge->fileURL()), match->source(),
                                   pending.slot())) {
-      pending.wrap(705, result);
+      pending.wrap(errorcode::kCreateUserDefaultTeXFolderFailed, result);
     }
   }
 }
@@ -127,13 +128,13 @@ bool Tools4Ostrakel::fix_texbins_OrReturnError(ErrorSlot slot) {
     if (isDirectory || fm.removeItem(folder, pending.slot())) {
       result = true;
     } else {
-      pending.wrap(704, result);
+      pending.wrap(errorcode::kCreateDefaultTeXFolderFailed, result);
     }
   }
 
   const std::string programsResolvedBefore = fm.resolveSymlinks(Programs_texbin_Path());
   if (!createSymbolicLinkAtPath(fm, Programs_texbin_Path(), Programs_texbin_Destination(), pending.slot())) {
-    pending.wrap(702, result);
+    pending.wrap(errorcode::kLinkProgramsTexbinFailed, result);
   }
   const bool chainOffers = offersTeXProgram(fm, Programs_texbin_Path());
 
@@ -142,7 +143,7 @@ bool Tools4Ostrakel::fix_texbins_OrReturnError(ErrorSlot slot) {
   if (programsResolvedBefore != usrResolved) {
     if (chainOffers || !usrOffers) {
       if (!createSymbolicLinkAtPath(fm, usr_texbin_Path(), usr_texbin_Destination(), pending.slot())) {
-        pending.wrap(701, result);
+        pending.wrap(errorcode::kLinkUsrTexbinFailed, result);
       }
     } else {
       adoptDistributionOf(fm, usrResolved, pending, result);
@@ -168,17 +169,17 @@ bool Tools4Ostrakel::fix_user_texbins_OrReturnError(ErrorSlot slot) {
   bool isDirectory = false;
   if (fileExistsAtPath(fm, folder, &isDirectory, false)) {
     if (!isDirectory && !fm.removeItem(folder, pending.slot())) {
-      pending.wrap(705, result);
+      pending.wrap(errorcode::kCreateUserDefaultTeXFolderFailed, result);
     } else if (fm.createDirectory(folder, true, pending.slot())) {
       result = true;
     } else {
-      pending.wrap(705, result);
+      pending.wrap(errorcode::kCreateUserDefaultTeXFolderFailed, result);
     }
   }
 
   if (!createSymbolicLinkAtPath(fm, userPath(Programs_texbin_Path()), Programs_texbin_Destination(),
                                 pending.slot())) {
-    pending.wrap(703, result);
+    pending.wrap(errorcode::kLinkUserProgramsTexbinFailed, result);
   }
   return result;
 }

@@ -12,16 +12,16 @@ namespace ostrakel {
 
 namespace {
 
-constexpr int32_t kFamilyIntel = 7;
-constexpr int32_t kFamilyARM = 12;
-constexpr int32_t kFamilyPowerPC = 18;
-constexpr int32_t kFamilyMask = 0x00FFFFFF;
-constexpr int32_t kArch64 = 0x01000000;
-constexpr int32_t kTypeI386 = kFamilyIntel;
-constexpr int32_t kTypeX86_64 = kFamilyIntel | kArch64;
+using processor::kFamilyARM;
+using processor::kFamilyMask;
+using processor::kFamilyPowerPC;
+using processor::kFamilyX86;
+using processor::kFlag64;
+constexpr int32_t kTypeI386 = kFamilyX86;
+constexpr int32_t kTypeX86_64 = kFamilyX86 | kFlag64;
 constexpr int32_t kTypePPC = kFamilyPowerPC;
-constexpr int32_t kTypePPC64 = kFamilyPowerPC | kArch64;
-constexpr int32_t kTypeARM64 = kFamilyARM | kArch64;
+constexpr int32_t kTypePPC64 = kFamilyPowerPC | kFlag64;
+constexpr int32_t kTypeARM64 = kFamilyARM | kFlag64;
 
 bool containsUniversal(const std::string& identifier) {
   std::string lower = identifier;
@@ -117,9 +117,9 @@ int32_t Tools4Ostrakel::CPUTypeFrom(std::optional<int32_t> cputype, std::optiona
   // runs nothing from the table, which is the safe answer.
   int32_t type = cputype.value_or(0);
   const int32_t family = type & kFamilyMask;
-  if (family == kFamilyPowerPC || family == kFamilyIntel) {
+  if (family == kFamilyPowerPC || family == kFamilyX86) {
     const std::optional<int32_t>& capable = family == kFamilyPowerPC ? optional64bitops : cpu64bitCapable;
-    if (capable && *capable != 0) type |= kArch64;
+    if (capable && *capable != 0) type |= kFlag64;
   } else if (type != kTypeARM64) {
     // 64-bit ARM reports its type with the flag already set and needs no
     // capability value; any other family is unknown.
@@ -133,7 +133,7 @@ int32_t Tools4Ostrakel::CPUType() {
   std::optional<int32_t> type = processor::readSysctl("hw.cputype");
   const int32_t family = type.value_or(0) & kFamilyMask;
   std::optional<int32_t> capable, ops;
-  if (family == kFamilyIntel) capable = processor::readSysctl("hw.cpu64bit_capable");
+  if (family == kFamilyX86) capable = processor::readSysctl("hw.cpu64bit_capable");
   if (family == kFamilyPowerPC) ops = processor::readSysctl("hw.optional.64bitops");
   return CPUTypeFrom(type, capable, ops);
 }

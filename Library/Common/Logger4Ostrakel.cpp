@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "Library/Common/ServiceName.h"
 #include "platform/MainQueue.h"
 #include "platform/StandardOutput.h"
 #include "platform/SystemLog.h"
@@ -11,8 +12,6 @@
 namespace ostrakel {
 
 namespace {
-
-constexpr const char* kIdent = "brennick.Helper";
 
 // The open system-log client; absent before start and after stop, when
 // messages go through the default client instead. Only start and stop change
@@ -37,7 +36,7 @@ void Logger4Ostrakel::start() {
   stop();
   {
     std::lock_guard lock(clientMutex);
-    client = std::make_shared<systemlog::Client>(kIdent);
+    client = std::make_shared<systemlog::Client>(kServiceIdentity);
   }
   // The listener's and the connections' lines go through the same client,
   // under the same threshold.

@@ -3,6 +3,7 @@
 // per-user counterpart of the first under the home folder.
 #include <string>
 
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Tools4Ostrakel.h"
@@ -38,7 +39,7 @@ bool Tools4Ostrakel::is_velmarmgr_OKForName(const std::string& name) {
 
 bool Tools4Ostrakel::fix_velmarmgr_ForName(const std::string& name, ErrorSlot slot) {
   if (!isPlainFileName(name)) {
-    storeFirstError(slot, errorWithOstrakelCode(706));
+    storeFirstError(slot, errorWithOstrakelCode(errorcode::kInstallManagerFailed));
     return false;
   }
   FileSystem& fm = fileManager();
@@ -59,7 +60,7 @@ bool Tools4Ostrakel::is_user_velmarmgr_OKForName(const std::string& name) {
 
 bool Tools4Ostrakel::fix_user_velmarmgr_ForName(const std::string& name, ErrorSlot slot) {
   if (!isPlainFileName(name)) {
-    storeFirstError(slot, errorWithOstrakelCode(707));
+    storeFirstError(slot, errorWithOstrakelCode(errorcode::kInstallUserManagerFailed));
     return false;
   }
   const std::string home = processinfo::homeDirectory();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "Library/Common/FileHelpers.h"
 #include "Library/Tools4Ostrakel.h"
@@ -42,7 +43,7 @@ bool Tools4Ostrakel::resetOrReturnError(ErrorSlot slot) {
   ErrorRef pending;
   for (const auto& item : present) {
     if (!fm.removeItem(item, slotIfEmpty(&pending))) {
-      storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, 107, pending));
+      storeFirstError(slot, errorWithCode(kOstrakelErrorDomain, errorcode::kRemoveDefaultTeXFailed, pending));
       return false;
     }
   }

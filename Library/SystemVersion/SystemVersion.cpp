@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
 #include "platform/Format.h"
 #include "platform/ProcessInfo.h"
@@ -68,7 +69,7 @@ void SystemVersion::initWithString(const PlistRef& value, ErrorSlot slot) {
   setMinor(0);
   const std::string* text = value ? value->asString() : nullptr;
   if (!text) {
-    overwriteError(slot, errorWithOstrakelCode(712));
+    overwriteError(slot, errorWithOstrakelCode(errorcode::kBadVersionString));
     return;
   }
   std::vector<std::string_view> pieces = splitAtPeriods(*text);

@@ -21,14 +21,15 @@
 #include <vector>
 
 #include "bench/tools/Frames.h"
+#include "platform/BigEndian.h"
 
 using namespace ostrakel;
 
 namespace {
 
-std::string bigEndian(uint64_t value, int width) {
+std::string bigEndian(uint64_t value, unsigned width) {
   std::string s;
-  for (int k = width - 1; k >= 0; --k) s.push_back(static_cast<char>((value >> (8 * k)) & 0xFF));
+  bigendian::append(s, value, width);
   return s;
 }
 

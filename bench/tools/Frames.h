@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/PropertyList.h"
+#include "platform/WriteAll.h"
 
 namespace ostrakel::bench {
 
@@ -17,7 +18,7 @@ int connectTo(const std::string& path);
 PlistRef requestDictionary(int64_t id, const std::string& name, const PlistArray& present, int count);
 // The frame bytes of a value (binary property list behind its length).
 std::string frame(const PlistRef& value);
-bool writeAll(int fd, const std::string& bytes);
+using ostrakel::writeAll;
 // Reads one whole frame's payload; false when the connection ends or fails.
 bool readFrame(int fd, std::string& payload);
 

@@ -113,9 +113,9 @@ TEST(MainQueue, JobsPostedFromOtherThreadsAllRun) {
 
 TEST(Localization, TextsWithoutCatalogueComeBackUnchanged) {
   for (std::string text : {"Failed to activate a distibution", "", "50% %@", "\xFF\xFE"})
-    EXPECT_EQ(localizedString(text), text);
+    EXPECT_EQ(localizedString("brennick.Helper", text), text);
   std::string withNul("a\0b", 3);
-  EXPECT_EQ(localizedString(withNul), withNul);
+  EXPECT_EQ(localizedString("brennick.Helper", withNul), withNul);
 }
 
 TEST(Assertion, InvalidParameterCarriesConditionFileAndLine) {
