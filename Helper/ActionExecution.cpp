@@ -12,6 +12,7 @@
 #include "platform/Format.h"
 #include "platform/MainQueue.h"
 #include "platform/RemotePeer.h"
+#include "platform/SafeLookup.h"
 
 namespace ostrakel {
 
@@ -83,7 +84,14 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
   ErrorRef error;
   bool succeeded = false;
   try {
-    if (skipBlock && skipBlock()) {
+    bool inPlace = false;
+    if (skipBlock) {
+      // The check only reads: the links it meets again (the texbin chain is
+      // checked from two ends) are walked once.
+      safelookup::ReadOnlyScope walkedOnce;
+      inPlace = skipBlock();
+    }
+    if (inPlace) {
       logOutcome(peer, name, target, "skipped");
       replyBlock(formatString("%@: skipped", {message}), nullptr);
       return;

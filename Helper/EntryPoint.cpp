@@ -1,4 +1,5 @@
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -64,12 +65,31 @@ int walkArguments(Helper4Ostrakel* helper, const std::vector<std::string>& argum
   return tokens;
 }
 
+// Whether the environment asks for messages in a language of its own. The
+// C locales (the usual one of services and scripts) have no catalogue: the
+// loading of the locale's data can then be spared, a good part of the start-up
+// of a short command. LANGUAGE counts too, as gettext heeds it for any locale
+// but the plain C one.
+bool messagesMayBeTranslated() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : nullptr;
+  };
+  if (set("LANGUAGE")) return true;
+  const char* locale = set("LC_ALL");
+  if (!locale) locale = set("LC_MESSAGES");
+  if (!locale) locale = set("LANG");
+  if (!locale) return false;
+  const std::string name = locale;
+  return !(name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0);
+}
+
 }  // namespace
 
 int helperMain(int argc, char** argv) {
   // Only the message catalogue follows the user's locale; numbers and texts
   // keep the C conventions everywhere else.
-  std::setlocale(LC_MESSAGES, "");
+  if (messagesMayBeTranslated()) std::setlocale(LC_MESSAGES, "");
 
   // Arguments stay the bytes the kernel handed over. Text that is not valid
   // UTF-8 is therefore echoed and used as a bridge name byte for byte, never

@@ -10,15 +10,12 @@
 #include "platform/MainQueue.h"
 #include "platform/Path.h"
 #include "platform/ProcessInfo.h"
+#include "platform/RemoteListener.h"
 
 namespace ostrakel {
 
 void Helper4Ostrakel::getVersionWithAuthorization(const AuthorizationData&, ReplyBlock reply) {
-  // Answered from the main queue, not directly: it then takes its turn behind
-  // the retries queued there, so a client that asks for the version after a
-  // request whose retry is pending gets the two answers (and the log its
-  // lines) in the order it asked.
-  mainqueue::post([reply] {
+  auto answer = [reply] {
     const std::vector<std::string>& arguments = processinfo::arguments();
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
       if (arguments[i] == "--version") {
@@ -29,7 +26,16 @@ void Helper4Ostrakel::getVersionWithAuthorization(const AuthorizationData&, Repl
     }
     Logger4Ostrakel::logWithLevel(6, std::string("Version: None"));
     reply("0", nullptr);
-  });
+  };
+  // A retry of this connection may be waiting on the main queue: the version
+  // then takes its turn behind it, so a client that asks for the version after
+  // such a request gets the two answers (and the log its lines) in the order
+  // it asked. With nothing of the connection unanswered there is nothing to
+  // overtake, and the answer is given at once, sparing two thread hand-offs.
+  if (Connection::deliveringOnlyUnanswered())
+    answer();
+  else
+    mainqueue::post(std::move(answer));
 }
 
 void Helper4Ostrakel::resetWithAuthorization(const AuthorizationData& authorization, ReplyBlock reply) {

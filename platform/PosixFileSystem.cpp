@@ -40,9 +40,11 @@ std::string relativeToRoot(const std::string& path) {
 
 // Opens `path` (inside the root) with resolution confined to the root.
 // Returns -1 with errno set on failure.
-int openInRoot(const std::string& path, int flags, bool followFinal) {
+// `linkMet`: a lookup of the same path without links failed with ELOOP.
+int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMet = false) {
   // With root's rights no link that someone else controls is followed.
-  if (safelookup::required()) return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal);
+  if (safelookup::required())
+    return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet);
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
@@ -66,13 +68,10 @@ bool plainAbsolute(const std::string& path) {
 }
 
 // Opens `path` (inside the root) only if no component of it is a link; -1
-// with errno ELOOP when one is, and always while the thread acts as root
-// (its lookups take the safe way).
+// with errno ELOOP when one is. Safe for a thread with root's rights as well:
+// a walk without links and without ".." has no step that could be unsafe
+// (the safe lookup itself starts the same way).
 int openInRootWithoutLinks(const std::string& path, int flags) {
-  if (safelookup::required()) {
-    errno = ELOOP;
-    return -1;
-  }
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_SYMLINKS;
@@ -376,11 +375,13 @@ std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(con
 
 std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
   if (!path::isAbsolute(path)) return path::standardize(path);
+  bool linkMet = false;
   if (plainAbsolute(path)) {
     FD plain(openInRootWithoutLinks(path, O_PATH));
     if (plain.ok()) return path::standardize(path);
+    linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true));
+  FD fd(openInRoot(path, O_PATH, true, linkMet));
   if (fd.ok()) {
     if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return *inside;
   }
@@ -547,6 +548,7 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
                                                          ErrorSlot slot) {
   FolderListing listing;
   FD fd;
+  bool linkMet = false;
   if (plainAbsolute(path)) {
     fd = FD(openInRootWithoutLinks(path, O_RDONLY | O_DIRECTORY));
     if (fd.ok()) {
@@ -555,9 +557,10 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
       fail(slot, path);
       return std::nullopt;
     }
+    linkMet = !fd.ok() && errno == ELOOP;
   }
   if (!fd.ok()) {
-    fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true));
+    fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true, linkMet));
     if (!fd.ok()) {
       fail(slot, path);
       return std::nullopt;
@@ -619,12 +622,14 @@ std::optional<std::string> PosixFileSystem::resolvedExecutableFile(const std::st
     struct stat st;
     return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && faccessat(fd, "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0;
   };
+  bool linkMet = false;
   if (plainAbsolute(path)) {
     FD plain(openInRootWithoutLinks(path, O_PATH));
     if (plain.ok()) return executable(plain.get()) ? std::optional(path::standardize(path)) : std::nullopt;
     if (failsWithoutLinks(errno)) return std::nullopt;
+    linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true));
+  FD fd(openInRoot(path, O_PATH, true, linkMet));
   if (!fd.ok() || !executable(fd.get())) return std::nullopt;
   if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return inside;
   return resolveSymlinks(path);

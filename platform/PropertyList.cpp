@@ -1,4 +1,5 @@
 #include "platform/PropertyList.h"
+#include "platform/PlainXmlPropertyList.h"
 
 
 #include <cmath>
@@ -287,19 +288,22 @@ bool skipByteOrderMark(std::string_view& bytes, std::string& converted) {
 }  // namespace
 
 PlistRef parse(const std::string& given) {
-  if (given.empty() || given.size() > kMaxBytes || !library()) return nullptr;
+  if (given.empty() || given.size() > kMaxBytes) return nullptr;
   std::string converted;
   std::string_view bytes = given;
   if (!skipByteOrderMark(bytes, converted) || bytes.empty() || bytes.size() > kMaxBytes) return nullptr;
+  const bool binary = isBinaryPlist(bytes);
+  if (binary ? !binaryStructureAcceptable(bytes) : !xmlStructureAcceptable(bytes)) return nullptr;
+  if (!binary) {
+    if (std::optional<PlistRef> plain = readPlainXML(bytes)) return *plain;
+  }
+  if (!library()) return nullptr;
   NodeOwner root;
   auto length = static_cast<uint32_t>(bytes.size());
-  if (isBinaryPlist(bytes)) {
-    if (!binaryStructureAcceptable(bytes)) return nullptr;
+  if (binary)
     library()->from_bin(bytes.data(), length, &root.node);
-  } else {
-    if (!xmlStructureAcceptable(bytes)) return nullptr;
+  else
     library()->from_xml(bytes.data(), length, &root.node);
-  }
   return root.node ? fromNode(root.node, 1) : nullptr;
 }
 

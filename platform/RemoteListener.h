@@ -58,12 +58,25 @@ public:
   // connection's own thread writes it. Nothing happens when the peer has gone.
   RemoteReplyBlock replySender(remote::RequestId id);
 
+  // Whether the request that the calling thread is delivering right now is
+  // the only one of its connection still unanswered: a reply given at once
+  // then cannot overtake the reply of an earlier request. False outside a
+  // delivery.
+  static bool deliveringOnlyUnanswered();
+
 private:
   struct Ticket;
   Connection(int fd, int wakeFd, remote::PeerCredentials peer);
   void serve();
-  // Reads what arrived and delivers the whole frames; false to close.
-  bool readAndDeliver(remote::FrameReader& frames, bool& reading);
+  // Reads what arrived (with `wait`, waits for it) and delivers the whole
+  // frames; false to close.
+  bool readAndDeliver(remote::FrameReader& frames, bool& reading, bool wait);
+  // Delivers the whole frames already read, as long as fewer than the most
+  // requests allowed are in progress (`delivered` tells whether any was);
+  // false to close.
+  bool deliverBuffered(remote::FrameReader& frames, bool& delivered);
+  // Writes the replies queued while delivering; false when the peer has gone.
+  bool flushGivenReplies();
   bool deliver(const std::string& payload);
   // Writes queued replies until the socket would block; false when the peer
   // has gone.

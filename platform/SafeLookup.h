@@ -26,8 +26,26 @@ void rightsChanged();
 
 // Opens `path` (a path inside the root) with `flags` (O_PATH or an ordinary
 // open), following a final link when `followFinal`. Returns the descriptor, or
-// -1 with errno set (kRefused for an unsafe step).
-int open(int rootFd, const std::string& path, int flags, bool followFinal);
+// -1 with errno set (kRefused for an unsafe step). `linkMet` tells that the
+// caller's own lookup of the path without links met one, so that the lookup
+// starts at once with the steps.
+int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet = false);
+
+// While one lives on a thread, that thread's lookups through links do not
+// walk again what an earlier lookup of the scope walked: the same walk gives a
+// copy of the same result. For read-only work (a check whether a repair is
+// needed), during which the disk is taken not to change. An inner scope
+// shares the outer one's results.
+class ReadOnlyScope {
+public:
+  ReadOnlyScope();
+  ~ReadOnlyScope();
+  ReadOnlyScope(const ReadOnlyScope&) = delete;
+  ReadOnlyScope& operator=(const ReadOnlyScope&) = delete;
+
+private:
+  bool owner_ = false;
+};
 
 // Whether root would follow the link `linkOwner` owns, standing in a folder
 // owned by `folderOwner`, to an absolute text (back to the root, owned by

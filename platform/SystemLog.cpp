@@ -1,5 +1,6 @@
 #include "platform/SystemLog.h"
 
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "platform/ProcessInfo.h"
 #include "platform/SocketAddress.h"
@@ -53,6 +55,20 @@ std::string classicTimestamp() {
   return buffer;
 }
 
+// The process id, asked of the kernel once, and again only in a forked child.
+std::atomic<pid_t> cachedPid{0};
+
+pid_t processId() {
+  pid_t pid = cachedPid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static std::once_flag registered;
+    std::call_once(registered, [] { ::pthread_atfork(nullptr, nullptr, [] { cachedPid.store(0); }); });
+    pid = ::getpid();
+    cachedPid.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 void sendMessage(int fd, const std::string& ident, int level, const std::string& text) {
   if (fd < 0) return;
   std::string path = systemroot::toHost("/dev/log");
@@ -61,7 +77,7 @@ void sendMessage(int fd, const std::string& ident, int level, const std::string&
 
   int severity = std::clamp(level, 0, 7);
   std::string header = "<" + std::to_string(kFacilityDaemon | severity) + ">" + classicTimestamp() +
-                       " " + ident + "[" + std::to_string(::getpid()) + "]: ";
+                       " " + ident + "[" + std::to_string(processId()) + "]: ";
   std::string message = header + text;
   auto send = [&](const std::string& datagram) {
     ssize_t sent;

@@ -13,6 +13,7 @@
 
 #include "Helper/Helper4Ostrakel.h"
 #include "Helper/HelperProtocol4Ostrakel.h"
+#include "platform/FileURL.h"
 #include "platform/MainQueue.h"
 #include "platform/ProcessInfo.h"
 #include "platform/RemoteClient.h"
@@ -20,6 +21,7 @@
 #include "platform/SystemRoot.h"
 #include "tests/support/TempRoot.h"
 #include "tests/support/BadPeers.h"
+#include "tests/support/RequestDoubles.h"
 
 using namespace ostrakel;
 
@@ -92,6 +94,95 @@ TEST_F(ListenerTest, AnswersTheVersionAndPairsRepliesById) {
     EXPECT_FALSE(reply->error);
   }
   ::close(fd);
+}
+
+TEST_F(ListenerTest, AVersionWaitsOnlyBehindARetryOfItsOwnConnection) {
+  testkit::ScriptedAuthority authority(authorization::kDenied);
+  int fd = connect();
+  // The first try fails (there is no such bundle), so its retry waits on the
+  // main queue, which nobody serves yet: the version must not overtake it.
+  const std::string missing = FileURL{"/Library/TeX/Distributions/Missing.velmar"}.absoluteString();
+  send(fd, {1, requestnames::kActivateBridge,
+            {PlistValue::string(missing), PlistValue::string("x86_64"),
+             PlistValue::data(authorization::makeExternalForm().value_or("form"))}});
+  send(fd, {2, requestnames::kGetVersion, {nullptr}});
+  pollfd early{fd, POLLIN, 0};
+  EXPECT_EQ(::poll(&early, 1, 300), 0) << "a reply came before the retry ran";
+  std::optional<remote::Reply> first = awaitReply(fd), second = awaitReply(fd);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->id, 1);
+  EXPECT_TRUE(first->error);
+  EXPECT_EQ(second->id, 2);
+  EXPECT_EQ(second->message, "271");
+  // With nothing of its connection pending, the version comes at once,
+  // without the main queue.
+  send(fd, {3, requestnames::kGetVersion, {nullptr}});
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&p, 1, 10000), 1);
+  std::string payload;
+  ASSERT_EQ(remote::readFrame(fd, payload), remote::FrameStatus::ok);
+  std::string why;
+  std::optional<remote::Reply> third = remote::decodeReply(plist::parse(payload), why);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->id, 3);
+  ::close(fd);
+}
+
+TEST_F(ListenerTest, RequestsHeldBackBeyondTheLimitAreServedWithoutMoreInput) {
+  // Holds every reply callback until the test answers it.
+  struct Holding : RemoteObject {
+    std::mutex mutex;
+    std::vector<std::pair<int64_t, RemoteReplyBlock>> held;
+    bool deliverRequest(const remote::Request& request, RemoteReplyBlock reply, std::string&) override {
+      std::lock_guard lock(mutex);
+      held.emplace_back(request.id.value, std::move(reply));
+      return true;
+    }
+    size_t waitFor(size_t count) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      for (;;) {
+        {
+          std::lock_guard lock(mutex);
+          if (held.size() >= count || std::chrono::steady_clock::now() > deadline) return held.size();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    void answerAll() {
+      std::lock_guard lock(mutex);
+      for (auto& [id, reply] : held)
+        if (reply) std::exchange(reply, nullptr)(std::to_string(id), nullptr);
+    }
+  };
+  auto holding = std::make_shared<Holding>();
+  helper->listener()->invalidate();
+  Listener listener(kServiceName);
+  listener.setDelegate([&](Connection& connection) {
+    connection.setExportedObject(holding);
+    connection.resume();
+    return true;
+  });
+  ASSERT_TRUE(listener.resume());
+  int fd = connect();
+  // Six requests in one write: the connection reads them at once, delivers
+  // as many as may be in progress and keeps the rest.
+  std::string bytes;
+  for (int64_t id = 1; id <= 6; ++id)
+    bytes += *remote::frameBytes(*plist::toBinary(*remote::encodeRequest({id, "anything", {}})));
+  ASSERT_TRUE(remote::writeAll(fd, bytes));
+  EXPECT_EQ(holding->waitFor(kMaxOutstandingRequests), size_t(kMaxOutstandingRequests));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(holding->waitFor(0), size_t(kMaxOutstandingRequests));
+  holding->answerAll();
+  EXPECT_EQ(holding->waitFor(6), 6u);
+  holding->answerAll();
+  for (int64_t id = 1; id <= 6; ++id) {
+    std::optional<remote::Reply> reply = awaitReply(fd);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->id, id);
+  }
+  ::close(fd);
+  listener.invalidate();
 }
 
 TEST_F(ListenerTest, BadInputClosesOnlyItsOwnConnection) {

@@ -14,6 +14,8 @@
 #include "platform/FileSystem.h"
 #include "platform/FileSystemCredentials.h"
 #include "platform/PosixFileSystem.h"
+#include "platform/SafeLookup.h"
+#include "platform/SystemRoot.h"
 #include "tests/support/TempRoot.h"
 
 namespace fs = std::filesystem;
@@ -124,6 +126,36 @@ TEST_F(PosixFileSystemTest, RootNeverFollowsALinkSomebodyElseControls) {
   FileSystemCredentialsScope scope(&user);
   ASSERT_TRUE(scope.active());
   EXPECT_TRUE(files_.isFolder("/Volumes/U/b/abs", nullptr));
+}
+
+TEST_F(PosixFileSystemTest, ACheckWalksALinkOnceButNeverLendsRootsTrustToAnotherUsersLink) {
+  // A chain like texbin's, reached from two ends.
+  root.file("/L/D/Bundle/Contents/Programs/x86_64/tex");
+  root.link("/L/D/Bundle/Contents/Programs/texbin", "x86_64");
+  root.link("/L/D/.Default/Contents", "../Bundle/Contents");
+  root.link("/L/D/Programs/texbin", "../.Default/Contents/Programs/texbin");
+  root.link("/usr/texbin", "../L/D/Programs/texbin");
+  // A shared folder of root's where root and a user each left a link with
+  // the same text: only root's may be followed out of it.
+  root.file("/secret/file");
+  fs::create_directories(root.host("/shared"));
+  fs::permissions(root.host("/shared"), fs::perms::all | fs::perms::sticky_bit);
+  root.link("/shared/byRoot", "../secret");
+  root.link("/shared/byUser", "../secret");
+  ASSERT_EQ(lchown(root.host("/shared/byUser").c_str(), 4242, 4242), 0);
+
+  const std::string program = "/L/D/Bundle/Contents/Programs/x86_64/tex";
+  {
+    safelookup::ReadOnlyScope check;
+    EXPECT_EQ(files_.resolveSymlinks("/L/D/Programs/texbin/tex"), program);
+    EXPECT_TRUE(files_.fileExists("/shared/byRoot/file"));
+    EXPECT_FALSE(files_.fileExists("/shared/byUser/file"));
+    // The chain changes under the check: the walk it already made stands.
+    fs::remove(root.host("/L/D/.Default/Contents"));
+    EXPECT_EQ(files_.resolveSymlinks("/usr/texbin/tex"), program);
+  }
+  // Nothing is kept past the check.
+  EXPECT_FALSE(files_.fileExists("/usr/texbin/tex"));
 }
 
 TEST_F(PosixFileSystemTest, ALinkReplacementClearsTemporariesOfDeadProcesses) {

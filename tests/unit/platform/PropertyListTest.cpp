@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/PlainXmlPropertyList.h"
 #include "platform/PropertyList.h"
 #include "tests/support/TempRoot.h"
 
@@ -227,4 +228,45 @@ TEST(PropertyList, DictionaryFilesMustHoldADictionary) {
   EXPECT_EQ(*read, *sample());
   for (const char* path : {"/array.plist", "/junk.plist", "/folder.plist", "/missing.plist"})
     EXPECT_EQ(plist::dictionaryWithContentsOfFile(path), nullptr) << path;
+}
+
+TEST(PropertyList, PlainXMLReadsAsTheLibraryReadsIt) {
+  // The library's reading of the same text: a comment makes it not plain.
+  auto byLibrary = [](std::string text) {
+    text.insert(text.rfind("</plist>"), "<!-- -->");
+    EXPECT_FALSE(plist::readPlainXML(text));
+    return plist::parse(text);
+  };
+  const std::string prolog =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n";
+  std::vector<std::string> plain = {
+      prolog + "<dict>\n\t<key>CFBundleName</key>\n\t<string>TeX Live 2024</string>\n\t<key>n</key> "
+               "<integer>-42</integer><key></key><string/><key>list</key><array><true/><false/><dict/><array/>"
+               "<integer>999999999999999999</integer><integer>0</integer></array>\n</dict>\n</plist>\n",
+      "<plist><string>  spaces\tand\nlines  </string></plist>",
+      "<plist version=\"1.0\"><array><dict><key>a</key><dict><key>b</key><string>c</string></dict></dict></array></plist>",
+  };
+  const auto corpus = std::filesystem::path(__FILE__).parent_path() / "../../../bench/fuzz/corpus/bundle";
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (plist::readPlainXML(text)) plain.push_back(text);
+  }
+  for (const std::string& text : plain) {
+    std::optional<PlistRef> mine = plist::readPlainXML(text);
+    ASSERT_TRUE(mine && *mine) << text;
+    PlistRef theirs = byLibrary(text);
+    ASSERT_TRUE(theirs) << text;
+    EXPECT_TRUE(**mine == *theirs) << text;
+  }
+  // What is not plain is left to the library, which still reads what it can.
+  for (const char* text : {"<plist><string>a &amp; b</string></plist>", "<plist><integer>010</integer></plist>",
+                           "<plist><integer>0x10</integer></plist>", "<plist><string>\xC3\xA9</string></plist>",
+                           "<plist><string>a\r\nb</string></plist>", "<plist><real>1.5</real></plist>",
+                           "<plist><dict><key>k</key><true/><key>k</key><false/></dict></plist>",
+                           "<plist><string><![CDATA[x]]></string></plist>", "<plistx><true/></plistx>"}) {
+    EXPECT_FALSE(plist::readPlainXML(text)) << text;
+  }
+  EXPECT_EQ(*plist::parse("<plist><string>a &amp; b</string></plist>")->asString(), "a & b");
 }
