@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/MountTable.h"
 #include "platform/Path.h"
@@ -257,33 +258,110 @@ std::optional<PlistDate> dateOf(const struct statx_timestamp& ts) {
   return PlistDate{static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9};
 }
 
+
+// Within a read-only check with root's rights, each read is made once: the
+// same call on the same path gives again what it gave (the disk is taken not
+// to change during the check). Kept small, and never past the check.
+struct Reads final : safelookup::ScopeMemory {
+  struct Text {
+    std::optional<std::string> text;
+    int error = 0;
+  };
+  struct Listing {
+    std::optional<FolderListing> listing;
+    int error = 0;
+  };
+  std::unordered_map<std::string, Text> files, links, executables;
+  std::unordered_map<std::string, Listing> folders;
+  std::unordered_map<std::string, std::string> resolved;
+  std::unordered_map<std::string, int> existing, executable;
+  size_t bytes = 0;
+};
+constexpr size_t kMaxRememberedBytes = 1 << 20;
+
+Reads* reads() {
+  if (!safelookup::required()) return nullptr;
+  return static_cast<Reads*>(safelookup::scopeMemory([]() -> std::unique_ptr<safelookup::ScopeMemory> {
+    return std::make_unique<Reads>();
+  }));
+}
+
+size_t sizeOf(const std::string& text) { return text.size(); }
+size_t sizeOf(int) { return 0; }
+size_t sizeOf(const Reads::Text& value) { return value.text ? value.text->size() : 0; }
+size_t sizeOf(const Reads::Listing& value) {
+  size_t size = 0;
+  if (value.listing)
+    for (const FolderEntry& entry : value.listing->entries)
+      size += sizeof entry + entry.name.size() + (entry.linkText ? entry.linkText->size() : 0);
+  return size;
+}
+
+// A failure that may pass (an interrupted call, no memory or descriptors
+// left) is read again the next time.
+bool passing(int error) {
+  return error == EINTR || error == EAGAIN || error == ENOMEM || error == EMFILE || error == ENFILE;
+}
+int errorOf(const Reads::Text& value) { return value.text ? 0 : value.error; }
+int errorOf(const Reads::Listing& value) { return value.listing ? 0 : value.error; }
+template <class Value>
+int errorOf(const Value&) {
+  return 0;
+}
+
+// What `read` gives for `key`, read once per check.
+template <class Value, class Read>
+Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Read read) {
+  Reads* memory = reads();
+  if (!memory) return read();
+  auto& known = memory->*table;
+  if (auto found = known.find(key); found != known.end()) return found->second;
+  Value value = read();
+  const size_t cost = 64 + key.size() + sizeOf(value);
+  if (!passing(errorOf(value)) && memory->bytes + cost <= kMaxRememberedBytes) {
+    memory->bytes += cost;
+    known.emplace(key, value);
+  }
+  return value;
+}
+
+// A change made during a check: what was read before may no longer hold.
+void changed() { safelookup::forgetScopeMemory(); }
+
+Reads::Text readFileNow(const std::string& path, size_t maxBytes);
+Reads::Listing readFolderNow(const std::string& path, bool withAttributes);
+
 }  // namespace
 
 bool PosixFileSystem::fileExists(const std::string& path, bool* isDirectory) {
-  struct stat st;
-  if (!statInRoot(path, true, &st)) return false;
-  if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
+  // -1: nothing there, 0: an item, 1: a folder.
+  const int found = readOnce(&Reads::existing, path, [&] {
+    struct stat st;
+    if (!statInRoot(path, true, &st)) return -1;
+    return S_ISDIR(st.st_mode) ? 1 : 0;
+  });
+  if (found < 0) return false;
+  if (isDirectory) *isDirectory = found == 1;
   return true;
 }
 
 std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std::string& path,
                                                                      ErrorSlot slot) {
-  FD fd(openInRoot(path, O_PATH, false));
-  if (!fd.ok()) {
-    fail(slot, path);
-    return std::nullopt;
-  }
-  char buffer[PATH_MAX + 1];
-  ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
-  if (n < 0) {
+  Reads::Text link = readOnce(&Reads::links, path, [&] {
+    FD fd(openInRoot(path, O_PATH, false));
+    if (!fd.ok()) return Reads::Text{std::nullopt, errno};
+    char buffer[PATH_MAX + 1];
+    ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
     // ENOENT from readlinkat on an O_PATH descriptor means "not a link".
-    fail(slot, path, errno == ENOENT ? EINVAL : errno);
-    return std::nullopt;
-  }
-  return std::string(buffer, static_cast<size_t>(n));
+    if (n < 0) return Reads::Text{std::nullopt, errno == ENOENT ? EINVAL : errno};
+    return Reads::Text{std::string(buffer, static_cast<size_t>(n)), 0};
+  });
+  if (!link.text) fail(slot, path, link.error);
+  return std::move(link.text);
 }
 
 bool PosixFileSystem::removeItem(const std::string& path, ErrorSlot slot) {
+  changed();
   FD parent;
   std::string name;
   if (!openParent(path, &parent, &name)) return fail(slot, path);
@@ -291,6 +369,7 @@ bool PosixFileSystem::removeItem(const std::string& path, ErrorSlot slot) {
 }
 
 bool PosixFileSystem::createDirectory(const std::string& path, bool intermediates, ErrorSlot slot) {
+  changed();
   if (!intermediates) {
     FD parent;
     std::string name;
@@ -321,6 +400,7 @@ bool PosixFileSystem::createDirectory(const std::string& path, bool intermediate
 
 bool PosixFileSystem::createSymbolicLink(const std::string& path, const std::string& destination,
                                          ErrorSlot slot) {
+  changed();
   FD parent;
   std::string name;
   if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
@@ -338,6 +418,7 @@ bool PosixFileSystem::isFolder(const std::string& path, ErrorSlot slot) {
 
 bool PosixFileSystem::replaceWithSymbolicLink(const std::string& path, const std::string& destination,
                                               ErrorSlot slot) {
+  changed();
   FD parent;
   std::string name;
   if (!openParentForLink(path, destination, &parent, &name, slot)) return false;
@@ -375,6 +456,10 @@ std::optional<std::vector<std::string>> PosixFileSystem::contentsOfDirectory(con
 
 std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
   if (!path::isAbsolute(path)) return path::standardize(path);
+  return readOnce(&Reads::resolved, path, [&] { return resolvedNow(path); });
+}
+
+std::string PosixFileSystem::resolvedNow(const std::string& path) {
   bool linkMet = false;
   if (plainAbsolute(path)) {
     FD plain(openInRootWithoutLinks(path, O_PATH));
@@ -425,11 +510,13 @@ std::string PosixFileSystem::resolveSymlinks(const std::string& path) {
 }
 
 bool PosixFileSystem::isExecutableFile(const std::string& path) {
-  FD fd(openInRoot(path, O_PATH, true));
-  if (!fd.ok()) return false;
-  struct stat st;
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  return faccessat(fd.get(), "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0;
+  return readOnce(&Reads::executable, path, [&] {
+    FD fd(openInRoot(path, O_PATH, true));
+    if (!fd.ok()) return 0;
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return faccessat(fd.get(), "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0 ? 1 : 0;
+  }) == 1;
 }
 
 std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::string& path,
@@ -455,26 +542,32 @@ std::optional<FileAttributes> PosixFileSystem::attributesOfItem(const std::strin
 }
 
 std::optional<std::string> PosixFileSystem::readFile(const std::string& path, size_t maxBytes, ErrorSlot slot) {
+  const std::string key = std::to_string(maxBytes) + ':' + path;
+  Reads::Text file = readOnce(&Reads::files, key, [&] { return readFileNow(path, maxBytes); });
+  if (!file.text) fail(slot, path, file.error);
+  return std::move(file.text);
+}
+
+namespace {
+
+Reads::Text readFileNow(const std::string& path, size_t maxBytes) {
+  auto failed = [](int error) { return Reads::Text{std::nullopt, error}; };
   const off_t limit = static_cast<off_t>(std::min<size_t>(maxBytes, kMaxReadSize));
   // Non-blocking open: a FIFO (or a device) where a file is expected must not
   // hang the reader; anything but a regular file is refused just below.
   FD fd(openInRoot(path, O_RDONLY | O_NONBLOCK, true));
   if (!fd.ok()) {
-    fail(slot, path);
-    return std::nullopt;
+    return failed(errno);
   }
   struct stat st;
   if (fstat(fd.get(), &st) != 0) {
-    fail(slot, path);
-    return std::nullopt;
+    return failed(errno);
   }
   if (!S_ISREG(st.st_mode)) {
-    fail(slot, path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    return std::nullopt;
+    return failed(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
   }
   if (st.st_size > limit) {
-    fail(slot, path, EFBIG);
-    return std::nullopt;
+    return failed(EFBIG);
   }
   std::string bytes;
   bytes.resize(static_cast<size_t>(st.st_size));
@@ -484,22 +577,23 @@ std::optional<std::string> PosixFileSystem::readFile(const std::string& path, si
     ssize_t n = read(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail(slot, path);
-      return std::nullopt;
+      return failed(errno);
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
     if (done > static_cast<size_t>(limit)) {
-      fail(slot, path, EFBIG);
-      return std::nullopt;
+      return failed(EFBIG);
     }
   }
   bytes.resize(done);
-  return bytes;
+  return Reads::Text{std::move(bytes), 0};
 }
+
+}  // namespace
 
 bool PosixFileSystem::writeFileAtomically(const std::string& path, const std::string& bytes,
                                           ErrorSlot slot) {
+  changed();
   FD parent;
   std::string name;
   if (!openParent(path, &parent, &name)) return fail(slot, path);
@@ -546,6 +640,16 @@ std::string PosixFileSystem::displayName(const std::string& path) { return path:
 
 std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path, bool withAttributes,
                                                          ErrorSlot slot) {
+  const std::string key = (withAttributes ? "a:" : "n:") + path;
+  Reads::Listing folder = readOnce(&Reads::folders, key, [&] { return readFolderNow(path, withAttributes); });
+  if (!folder.listing) fail(slot, path, folder.error);
+  return std::move(folder.listing);
+}
+
+namespace {
+
+Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
+  auto failed = [](int error) { return Reads::Listing{std::nullopt, error}; };
   FolderListing listing;
   FD fd;
   bool linkMet = false;
@@ -554,16 +658,14 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
     if (fd.ok()) {
       listing.resolvedPath = path::standardize(path);
     } else if (failsWithoutLinks(errno)) {
-      fail(slot, path);
-      return std::nullopt;
+      return failed(errno);
     }
     linkMet = !fd.ok() && errno == ELOOP;
   }
   if (!fd.ok()) {
     fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true, linkMet));
     if (!fd.ok()) {
-      fail(slot, path);
-      return std::nullopt;
+      return failed(errno);
     }
     listing.resolvedPath = resolvedPathOf(fd.get());
   }
@@ -575,8 +677,7 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
     long n = syscall(SYS_getdents64, fd.get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail(slot, path);
-      return std::nullopt;
+      return failed(errno);
     }
     if (n == 0) break;
     for (long at = 0; at < n;) {
@@ -614,10 +715,16 @@ std::optional<FolderListing> PosixFileSystem::readFolder(const std::string& path
   }
   std::sort(listing.entries.begin(), listing.entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  return listing;
+  return Reads::Listing{std::move(listing), 0};
 }
 
+}  // namespace
+
 std::optional<std::string> PosixFileSystem::resolvedExecutableFile(const std::string& path) {
+  return readOnce(&Reads::executables, path, [&] { return Reads::Text{resolvedExecutableNow(path), 0}; }).text;
+}
+
+std::optional<std::string> PosixFileSystem::resolvedExecutableNow(const std::string& path) {
   auto executable = [](int fd) {
     struct stat st;
     return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && faccessat(fd, "", X_OK, AT_EMPTY_PATH | AT_EACCESS) == 0;

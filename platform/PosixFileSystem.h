@@ -29,6 +29,10 @@ public:
   std::string displayName(const std::string& path) override;
   std::optional<FolderListing> readFolder(const std::string& path, bool withAttributes, ErrorSlot slot) override;
   std::optional<std::string> resolvedExecutableFile(const std::string& path) override;
+
+private:
+  std::string resolvedNow(const std::string& path);
+  std::optional<std::string> resolvedExecutableNow(const std::string& path);
 };
 
 }  // namespace ostrakel

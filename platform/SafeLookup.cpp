@@ -192,6 +192,7 @@ struct Remembered {
 };
 struct Memo {
   std::unordered_map<std::string, Remembered> byState;
+  std::unique_ptr<ScopeMemory> files;
 };
 // A state of an unfinished walk, and the links followed up to it.
 struct State {
@@ -350,7 +351,14 @@ bool required() {
   return actsAsRoot == 1;
 }
 
-void rightsChanged() { actsAsRoot = -1; }
+void rightsChanged() {
+  actsAsRoot = -1;
+  // What was resolved or read with the former rights says nothing of the new.
+  if (memo) {
+    memo->byState.clear();
+    memo->files.reset();
+  }
+}
 
 uid_t linkController(uid_t folderOwner, uid_t linkOwner) { return folderOwner != 0 ? folderOwner : linkOwner; }
 
@@ -373,6 +381,16 @@ int open(int rootFd, const std::string& path, int flags, bool followFinal, bool 
   remember(states, links, fd, error);
   errno = error;
   return fd;
+}
+
+ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)()) {
+  if (!memo) return nullptr;
+  if (!memo->files) memo->files = make();
+  return memo->files.get();
+}
+
+void forgetScopeMemory() {
+  if (memo) memo->files.reset();
 }
 
 ReadOnlyScope::ReadOnlyScope() {

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 
+#include <memory>
 #include <string>
 
 namespace ostrakel::safelookup {
@@ -46,6 +47,19 @@ public:
 private:
   bool owner_ = false;
 };
+
+// What a file manager remembers of its own reads for the life of the
+// thread's ReadOnlyScope; dropped with the scope, or at once when the
+// thread's rights change.
+class ScopeMemory {
+public:
+  virtual ~ScopeMemory() = default;
+};
+// The thread's scope memory, made by `make` on first use; null outside a
+// ReadOnlyScope.
+ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)());
+// Drops the scope memory (after a change to the disk).
+void forgetScopeMemory();
 
 // Whether root would follow the link `linkOwner` owns, standing in a folder
 // owned by `folderOwner`, to an absolute text (back to the root, owned by

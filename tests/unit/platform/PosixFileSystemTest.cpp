@@ -158,6 +158,34 @@ TEST_F(PosixFileSystemTest, ACheckWalksALinkOnceButNeverLendsRootsTrustToAnother
   EXPECT_FALSE(files_.fileExists("/usr/texbin/tex"));
 }
 
+TEST_F(PosixFileSystemTest, ACheckReadsEachItemOnceAndNothingOutlivesIt) {
+  root.file("/b/Info.plist", "old");
+  root.file("/b/Programs/tex", "#!", 0755);
+  {
+    safelookup::ReadOnlyScope check;
+    EXPECT_EQ(files_.readFile("/b/Info.plist", 1024, nullptr), "old");
+    EXPECT_TRUE(files_.isExecutableFile("/b/Programs/tex"));
+    root.file("/b/Info.plist", "new");
+    fs::permissions(root.host("/b/Programs/tex"), fs::perms::owner_read);
+    EXPECT_EQ(files_.readFile("/b/Info.plist", 1024, nullptr), "old");
+    EXPECT_TRUE(files_.isExecutableFile("/b/Programs/tex"));
+    // A change the check makes itself is seen at once.
+    ASSERT_TRUE(files_.writeFileAtomically("/b/Info.plist", "mine", nullptr));
+    EXPECT_EQ(files_.readFile("/b/Info.plist", 1024, nullptr), "mine");
+  }
+  EXPECT_FALSE(files_.isExecutableFile("/b/Programs/tex"));
+  EXPECT_EQ(files_.readFile("/b/Info.plist", 1024, nullptr), "mine");
+  // Errors too are given again as they were.
+  ErrorRef missing;
+  {
+    safelookup::ReadOnlyScope check;
+    EXPECT_FALSE(files_.readFile("/b/none", 1024, nullptr));
+    EXPECT_FALSE(files_.readFile("/b/none", 1024, &missing));
+  }
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->code, ENOENT);
+}
+
 TEST_F(PosixFileSystemTest, ALinkReplacementClearsTemporariesOfDeadProcesses) {
   pid_t child = fork();
   if (child == 0) _exit(0);
