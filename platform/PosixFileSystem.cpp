@@ -258,7 +258,6 @@ std::optional<PlistDate> dateOf(const struct statx_timestamp& ts) {
   return PlistDate{static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9};
 }
 
-
 // Within a read-only check with root's rights, each read is made once: the
 // same call on the same path gives again what it gave (the disk is taken not
 // to change during the check). Kept small, and never past the check.
@@ -277,7 +276,9 @@ struct Reads final : safelookup::ScopeMemory {
   std::unordered_map<std::string, int> existing, executable;
   size_t bytes = 0;
 };
-constexpr size_t kMaxRememberedBytes = 1 << 20;
+// Bounds what one check holds for the check's own length: many checks may
+// run at once, one for each peer's request.
+constexpr size_t kMaxRememberedBytes = 256 * 1024;
 
 Reads* reads() {
   if (!safelookup::required()) return nullptr;
@@ -314,13 +315,14 @@ template <class Value, class Read>
 Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Read read) {
   Reads* memory = reads();
   if (!memory) return read();
-  auto& known = memory->*table;
-  if (auto found = known.find(key); found != known.end()) return found->second;
+  if (auto found = (memory->*table).find(key); found != (memory->*table).end()) return found->second;
   Value value = read();
+  // Asked again: the reading itself may have dropped the memory.
+  memory = reads();
   const size_t cost = 64 + key.size() + sizeOf(value);
-  if (!passing(errorOf(value)) && memory->bytes + cost <= kMaxRememberedBytes) {
+  if (memory && !passing(errorOf(value)) && memory->bytes + cost <= kMaxRememberedBytes) {
     memory->bytes += cost;
-    known.emplace(key, value);
+    (memory->*table).emplace(key, value);
   }
   return value;
 }
