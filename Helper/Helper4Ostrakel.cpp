@@ -2,20 +2,13 @@
 #include "Helper/Helper4Ostrakel.h"
 
 #include <cstdlib>
-#include <string_view>
 
 #include "Library/Common/Logger4Ostrakel.h"
-#include "Library/Common/ServiceName.h"
 #include "platform/MainQueue.h"
 #include "platform/RemoteListener.h"
 #include "platform/SystemLog.h"
 
 namespace ostrakel {
-
-// The model logs, labels its job and translates under the name the clients
-// connect to.
-static_assert(std::string_view(kServiceIdentity) == std::string_view(kServiceName),
-              "the model and the protocol name the service differently");
 
 std::shared_ptr<Helper4Ostrakel> Helper4Ostrakel::init() {
   auto helper = std::make_shared<Helper4Ostrakel>();

@@ -8,10 +8,9 @@
 
 namespace ostrakel {
 
-// The service's name, from which its socket, its polkit actions and the names
-// the command shows are derived. The model, which cannot see this header,
-// holds the same name as kServiceIdentity; the service is not built unless
-// the two agree.
+// The service's name, from which its socket, its polkit actions, the names
+// the command shows, its log ident, its job label and its text domain are
+// derived.
 inline constexpr const char* kServiceName = "brennick.Helper";
 
 // The polkit action that guards the state-changing action `action`:

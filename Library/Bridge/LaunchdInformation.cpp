@@ -5,7 +5,7 @@
 
 #include "Library/Common/ErrorCodes.h"
 #include "Library/Common/Errors.h"
-#include "Library/Common/ServiceName.h"
+#include "Protocol/HelperRequests.h"
 #include "Library/Tools4Ostrakel.h"
 #include "platform/Assertion.h"
 #include "platform/Directories.h"
@@ -17,7 +17,7 @@ namespace ostrakel {
 namespace {
 
 // The job's label is the service's name.
-constexpr const char* kJobLabel = kServiceIdentity;
+constexpr const char* kJobLabel = kServiceName;
 
 }  // namespace
 

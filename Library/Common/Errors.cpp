@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "Library/Common/ErrorCodes.h"
-#include "Library/Common/ServiceName.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/Authorization.h"
 #include "platform/Format.h"
 #include "platform/Localization.h"
@@ -140,6 +140,6 @@ ErrorRef errorWithCode(const std::string& domain, int64_t code, ErrorRef underly
   return makeError(domain, code, std::move(info));
 }
 
-std::string localizedString4Ostrakel(const std::string& text) { return localizedString(kServiceIdentity, text); }
+std::string localizedString4Ostrakel(const std::string& text) { return localizedString(kServiceName, text); }
 
 }  // namespace ostrakel

@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "Library/Common/ServiceName.h"
+#include "Protocol/HelperRequests.h"
 #include "platform/MainQueue.h"
 #include "platform/StandardOutput.h"
 #include "platform/SystemLog.h"
@@ -36,7 +36,7 @@ void Logger4Ostrakel::start() {
   stop();
   {
     std::lock_guard lock(clientMutex);
-    client = std::make_shared<systemlog::Client>(kServiceIdentity);
+    client = std::make_shared<systemlog::Client>(kServiceName);
   }
   // The listener's and the connections' lines go through the same client,
   // under the same threshold.
