@@ -1,7 +1,8 @@
 // One state-changing request: skip check, a first try with the caller's own
 // file-system rights, and, when that fails and the request carries
 // authorization data, a check and a retry with the service's rights on the
-// main queue. Exactly one reply in every case.
+// main queue. A first try that met a folder or file the caller may not look
+// at has not done the work, whatever it found. Exactly one reply in every case.
 #include <unistd.h>
 
 #include "Helper/Helper4Ostrakel.h"
@@ -99,6 +100,12 @@ void Helper4Ostrakel::executeActionWithName(const std::string& name, const Autho
     // The first try may do only what the caller could do by itself.
     FileSystemCredentialsScope credentials(peer);
     succeeded = actionBlock(&error);
+    // A try that was refused a look found nothing only because it could not
+    // see: it counts as failed, so that the service's rights are asked for.
+    if (succeeded && credentials.refusal()) {
+      succeeded = false;
+      storeFirstError(&error, errorWithCode(kOstrakelErrorDomain, stringsForName(name).error, credentials.refusal()));
+    }
   } catch (const std::exception& exception) {
     ErrorRef failure = exceptionError(name, exception);
     logOutcome(peer, name, target, outcomeText(failure));

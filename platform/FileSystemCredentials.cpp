@@ -5,11 +5,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 namespace ostrakel {
 
 namespace {
+
+// The scope in force on this thread, if any.
+thread_local FileSystemCredentialsScope* activeScope = nullptr;
 
 // Raw system calls: they change the calling thread only, where glibc's
 // wrappers would change every thread of the process.
@@ -55,15 +59,22 @@ FileSystemCredentialsScope::FileSystemCredentialsScope(const remote::PeerCredent
     throw std::runtime_error("cannot take on the caller's file-system identity");
   }
   active_ = true;
+  activeScope = this;
   safelookup::rightsChanged();
 }
 
 FileSystemCredentialsScope::~FileSystemCredentialsScope() {
   if (!active_) return;
+  activeScope = nullptr;
   setFsuid(savedFsuid_);
   setFsgid(savedFsgid_);
   setThreadGroups(savedGroups_);
   safelookup::rightsChanged();
+}
+
+void FileSystemCredentialsScope::noteFailedLookup(const std::string& path, int err) {
+  if (!activeScope || activeScope->refusal_ || (err != EACCES && err != EPERM)) return;
+  activeScope->refusal_ = posixError(err, path);
 }
 
 }  // namespace ostrakel

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/RemotePeer.h"
 
 namespace ostrakel {
@@ -23,8 +24,17 @@ public:
   // Whether the thread now runs with the peer's credentials.
   bool active() const { return active_; }
 
+  // The first lookup the peer's rights were refused (EACCES or EPERM) while
+  // this scope was active, or none. What the caller could not even look at
+  // was not found to be in order: the work is not done on its behalf.
+  const ErrorRef& refusal() const { return refusal_; }
+  // Called by the file manager for a lookup that failed with `err`; counts
+  // only on a thread inside an active scope.
+  static void noteFailedLookup(const std::string& path, int err);
+
 private:
   bool active_ = false;
+  ErrorRef refusal_;
   uid_t savedFsuid_ = 0;
   gid_t savedFsgid_ = 0;
   std::vector<gid_t> savedGroups_;

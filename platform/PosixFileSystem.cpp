@@ -18,6 +18,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/FileSystemCredentials.h"
 #include "platform/MountTable.h"
 #include "platform/Path.h"
 #include "platform/SafeLookup.h"
@@ -39,10 +40,18 @@ std::string relativeToRoot(const std::string& path) {
   return start == std::string::npos ? std::string(".") : path.substr(start);
 }
 
-// Opens `path` (inside the root) with resolution confined to the root.
-// Returns -1 with errno set on failure.
-// `linkMet`: a lookup of the same path without links failed with ELOOP.
-int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMet = false) {
+// A lookup the thread's rights were refused is noted for the request that
+// lent them (see FileSystemCredentialsScope). Returns `fd`, errno kept.
+int noted(int fd, const std::string& path) {
+  if (fd < 0) {
+    const int err = errno;
+    FileSystemCredentialsScope::noteFailedLookup(path, err);
+    errno = err;
+  }
+  return fd;
+}
+
+int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool linkMet) {
   // With root's rights no link that someone else controls is followed.
   if (safelookup::required())
     return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet);
@@ -57,6 +66,13 @@ int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMe
                 flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   }
   return static_cast<int>(fd);
+}
+
+// Opens `path` (inside the root) with resolution confined to the root.
+// Returns -1 with errno set on failure.
+// `linkMet`: a lookup of the same path without links failed with ELOOP.
+int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMet = false) {
+  return noted(openInRootUnnoted(path, flags, followFinal, linkMet), path);
 }
 
 // A path with no ".." whose lookup meets no symbolic link is its own resolved
@@ -77,7 +93,8 @@ int openInRootWithoutLinks(const std::string& path, int flags) {
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_SYMLINKS;
   std::string rel = relativeToRoot(path);
-  return static_cast<int>(syscall(SYS_openat2, systemroot::rootDescriptor(), rel.c_str(), &how, sizeof how));
+  return noted(static_cast<int>(syscall(SYS_openat2, systemroot::rootDescriptor(), rel.c_str(), &how, sizeof how)),
+               path);
 }
 
 // Whether a failed openInRootWithoutLinks says all a full lookup would say

@@ -57,5 +57,21 @@ expect "granted reset" 0 "Reset done" -- reset
 as_user=""
 expect "root needs no check" 0 "Fix context done" -- fix-context
 
+# What a first try may not even look at is not in order: folders only root
+# may read make it ask, as a missing right would.
+chmod 700 "$root/Library/TeX" "$root/usr"
+as_user=$denied
+expect "denied reset, unreadable folders" 1 "Reset FAILED" "underlying: NSCocoaErrorDomain -60005" -- reset
+[[ -L "$root/usr/texbin" ]] || fail "a refused reset removed /usr/texbin"
+chmod 755 "$root/Library/TeX" "$root/usr"
+texbin="$ltd/Sample TeX 2024.velmar/Contents/Programs/texbin"
+ln -sfn nowhere "$texbin"
+chmod 700 "$ltd"
+as_user=$granted
+expect "granted repair, unreadable folder" 0 "Fix distributions done" -- fix-bridges
+expect_eq "bridge repaired behind an unreadable folder" x86_64 "$(readlink "$texbin")"
+chmod 755 "$ltd"
+as_user=""
+
 service_alive || fail "the service died"
 finish
