@@ -51,10 +51,13 @@ int noted(int fd, const std::string& path) {
   return fd;
 }
 
-int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool linkMet) {
+// `resolved`, when given, receives the resolved path inside the root when the
+// lookup itself tells it (a safe lookup walks it); else it is left alone.
+int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool linkMet,
+                      std::string* resolved = nullptr) {
   // With root's rights no link that someone else controls is followed.
   if (safelookup::required())
-    return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet);
+    return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet, resolved);
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
@@ -74,6 +77,11 @@ int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool
 int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMet = false) {
   return noted(openInRootUnnoted(path, flags, followFinal, linkMet), path);
 }
+
+// The same, and the resolved path inside the root of what was opened: from
+// the walk when there was one, else read back from the descriptor; none when
+// it cannot be read back or lies outside the root.
+int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved);
 
 // A path with no ".." whose lookup meets no symbolic link is its own resolved
 // path: opened that way, no readback of the resolved path is needed.
@@ -110,6 +118,14 @@ std::optional<std::string> resolvedPathOf(int fd) {
   std::string inside;
   if (n > 0 && systemroot::fromHost(std::string(buffer, static_cast<size_t>(n)), &inside)) return inside;
   return std::nullopt;
+}
+
+int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved) {
+  std::string walked;
+  const int fd = noted(openInRootUnnoted(path, flags, true, linkMet, &walked), path);
+  if (fd < 0) return fd;
+  *resolved = walked.empty() ? resolvedPathOf(fd) : std::optional<std::string>(std::move(walked));
+  return fd;
 }
 
 bool statInRoot(const std::string& path, bool followFinal, struct stat* st) {
@@ -344,6 +360,24 @@ Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::
   return value;
 }
 
+// Notes what a read found out on the side, as `read` for `key` would give it.
+template <class Value>
+void noteAlso(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Value value) {
+  Reads* memory = reads();
+  const size_t cost = 64 + key.size() + sizeOf(value);
+  if (memory && memory->bytes + cost <= kMaxRememberedBytes && (memory->*table).emplace(key, std::move(value)).second)
+    memory->bytes += cost;
+}
+
+// Whether a read during this check found `resolved` (a path without links)
+// to be an executable file.
+bool knownExecutable(const std::string& resolved) {
+  Reads* memory = reads();
+  if (!memory) return false;
+  auto found = memory->executables.find(resolved);
+  return found != memory->executables.end() && found->second.text == resolved;
+}
+
 // A change made during a check: what was read before may no longer hold.
 void changed() { safelookup::forgetScopeMemory(); }
 
@@ -372,7 +406,14 @@ std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std:
     char buffer[PATH_MAX + 1];
     ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
     // ENOENT from readlinkat on an O_PATH descriptor means "not a link".
-    if (n < 0) return Reads::Text{std::nullopt, errno == ENOENT ? EINVAL : errno};
+    if (n < 0 && errno == ENOENT) {
+      // Then following the path ends at this same item: a check that asks
+      // next whether it exists has its answer.
+      struct stat st;
+      if (reads() && fstat(fd.get(), &st) == 0) noteAlso(&Reads::existing, path, S_ISDIR(st.st_mode) ? 1 : 0);
+      return Reads::Text{std::nullopt, EINVAL};
+    }
+    if (n < 0) return Reads::Text{std::nullopt, errno};
     return Reads::Text{std::string(buffer, static_cast<size_t>(n)), 0};
   });
   if (!link.text) fail(slot, path, link.error);
@@ -485,10 +526,9 @@ std::string PosixFileSystem::resolvedNow(const std::string& path) {
     if (plain.ok()) return path::standardize(path);
     linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true, linkMet));
-  if (fd.ok()) {
-    if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return *inside;
-  }
+  std::optional<std::string> inside;
+  FD fd(openResolved(path, O_PATH, linkMet, &inside));
+  if (fd.ok() && inside) return *inside;
   // Not (fully) there: follow the links that can be read, component by
   // component, and keep what does not exist as written.
   std::vector<std::string> pending;
@@ -682,11 +722,10 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
     linkMet = !fd.ok() && errno == ELOOP;
   }
   if (!fd.ok()) {
-    fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true, linkMet));
+    fd = FD(openResolved(path, O_RDONLY | O_DIRECTORY, linkMet, &listing.resolvedPath));
     if (!fd.ok()) {
       return failed(errno);
     }
-    listing.resolvedPath = resolvedPathOf(fd.get());
   }
   // The raw directory reading: no stream set-up around the descriptor.
   // Filled by the kernel; on the stack, so that a short-lived command does
@@ -755,9 +794,11 @@ std::optional<std::string> PosixFileSystem::resolvedExecutableNow(const std::str
     if (failsWithoutLinks(errno)) return std::nullopt;
     linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true, linkMet));
+  std::optional<std::string> inside;
+  FD fd(openResolved(path, O_PATH, linkMet, &inside));
+  if (fd.ok() && inside && knownExecutable(*inside)) return inside;
   if (!fd.ok() || !executable(fd.get())) return std::nullopt;
-  if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return inside;
+  if (inside) return inside;
   return resolveSymlinks(path);
 }
 

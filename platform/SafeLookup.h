@@ -29,8 +29,10 @@ void rightsChanged();
 // open), following a final link when `followFinal`. Returns the descriptor, or
 // -1 with errno set (kRefused for an unsafe step). `linkMet` tells that the
 // caller's own lookup of the path without links met one, so that the lookup
-// starts at once with the steps.
-int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet = false);
+// starts at once with the steps. `resolved`, when given, receives on success
+// the path inside the root (starting with "/") of what was opened.
+int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet = false,
+         std::string* resolved = nullptr);
 
 // While one lives on a thread, that thread's lookups through links do not
 // walk again what an earlier lookup of the scope walked: the same walk gives a
