@@ -97,6 +97,11 @@ bool plainAbsolute(const std::string& path) {
 // a walk without links and without ".." has no step that could be unsafe
 // (the safe lookup itself starts the same way).
 int openInRootWithoutLinks(const std::string& path, int flags) {
+  // A link already found on the way in this check: the answer is known.
+  if (safelookup::crossesKnownLink(path)) {
+    errno = ELOOP;
+    return -1;
+  }
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_SYMLINKS;
@@ -401,7 +406,8 @@ bool PosixFileSystem::fileExists(const std::string& path, bool* isDirectory) {
 std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std::string& path,
                                                                      ErrorSlot slot) {
   Reads::Text link = readOnce(&Reads::links, path, [&] {
-    FD fd(openInRoot(path, O_PATH, false));
+    std::string resolved;
+    FD fd(noted(openInRootUnnoted(path, O_PATH, false, false, &resolved), path));
     if (!fd.ok()) return Reads::Text{std::nullopt, errno};
     char buffer[PATH_MAX + 1];
     ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
@@ -414,6 +420,7 @@ std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std:
       return Reads::Text{std::nullopt, EINVAL};
     }
     if (n < 0) return Reads::Text{std::nullopt, errno};
+    if (!resolved.empty()) safelookup::noteLink(resolved);
     return Reads::Text{std::string(buffer, static_cast<size_t>(n)), 0};
   });
   if (!link.text) fail(slot, path, link.error);
@@ -628,8 +635,10 @@ Reads::Text readFileNow(const std::string& path, size_t maxBytes) {
   if (st.st_size > limit) {
     return failed(EFBIG);
   }
+  // One byte beyond the size: the read that finds the end needs no larger
+  // buffer unless the file grew.
   std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
+  bytes.resize(static_cast<size_t>(st.st_size) + 1);
   size_t done = 0;
   while (true) {
     if (done == bytes.size()) bytes.resize(std::min(bytes.size() + 4096, static_cast<size_t>(limit) + 1));
@@ -684,10 +693,22 @@ std::vector<std::string> PosixFileSystem::mountedVolumes() {
   }
   // Real file systems mounted where desktop systems put removable volumes,
   // inside the system root (a temporary root sees those mounted inside it).
+  // Nothing is mounted below a folder that is not there: without any of
+  // those folders the mount table is not read.
+  static constexpr const char* kBases[] = {"/media/", "/run/media/", "/mnt/"};
+  bool anyBase = false;
+  for (const char* base : kBases) {
+    bool isDirectory = false;
+    if (fileExists(path::standardize(base), &isDirectory) && isDirectory) {
+      anyBase = true;
+      break;
+    }
+  }
+  if (!anyBase) return volumes;
   for (const mounttable::Mount& mount : mounttable::read()) {
     std::string volume;
     if (!mounttable::isBlockDeviceFileSystem(mount) || !systemroot::fromHost(mount.mountPoint, &volume)) continue;
-    for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
+    for (const char* base : kBases) {
       if (volume.rfind(base, 0) == 0 && std::find(volumes.begin(), volumes.end(), volume) == volumes.end())
         volumes.push_back(volume);
     }
@@ -754,6 +775,7 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
       else if (type == DT_LNK) entry.kind = FolderEntry::Kind::link;
       else if (type != DT_UNKNOWN) entry.kind = FolderEntry::Kind::other;
       if (entry.kind == FolderEntry::Kind::link) {
+        if (listing.resolvedPath) safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
         char text[PATH_MAX + 1];
         ssize_t length = readlinkat(fd.get(), name, text, PATH_MAX);
         if (length >= 0) entry.linkText = std::string(text, static_cast<size_t>(length));

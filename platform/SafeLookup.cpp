@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/UniqueFd.h"
@@ -257,6 +258,8 @@ struct Remembered {
 struct Memo {
   std::unordered_map<std::string, Remembered> byState;
   std::unique_ptr<ScopeMemory> files;
+  // Paths (without the leading "/") where links were found.
+  std::unordered_set<std::string> links;
 };
 // A state of an unfinished walk, and the links followed up to it.
 struct State {
@@ -265,6 +268,29 @@ struct State {
 };
 constexpr size_t kMaxRemembered = 256;
 thread_local Memo* memo = nullptr;
+
+constexpr size_t kMaxLinksNoted = 256;
+
+bool isKnownLink(const std::string& relative) { return memo && memo->links.count(relative) > 0; }
+
+// A folder whose entries only root can change: names in it may be looked at
+// by name, as nobody else can put another item in their place meanwhile.
+bool onlyRootChanges(const struct stat& folder) {
+  return folder.st_uid == 0 && !(folder.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+// How many of the `run` names from the end of `todo` below `at` come before
+// the first link noted in the scope.
+size_t beforeKnownLink(const std::string& at, const std::vector<std::string>& todo, size_t run) {
+  if (!memo || memo->links.empty()) return run;
+  std::string prefix = at;
+  for (size_t i = 0; i < run; ++i) {
+    if (!prefix.empty()) prefix += '/';
+    prefix += todo[todo.size() - 1 - i];
+    if (memo->links.count(prefix)) return i;
+  }
+  return run;
+}
 
 // Within one read-only scope the disk is taken not to change, so a folder is
 // known by its path.
@@ -335,12 +361,14 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
   bool stepSingly = false;
   while (!todo.empty()) {
     if (!stepSingly) {
-      // Links stand mostly at the end of a run (an architecture, texbin,
-      // Contents), so without the whole run its folders before the last are
-      // tried at once too.
       const size_t run = plainRun(todo);
+      // A link the scope knows of ends the run before it; else links stand
+      // mostly at the end of a run (an architecture, texbin, Contents), so
+      // without the whole run its folders before the last are tried too.
+      const size_t known = beforeKnownLink(at.path(), todo, run);
       bool opened = false;
-      for (size_t count : {run, run >= 3 ? run - 1 : 0}) {
+      if (known < run) stepSingly = true;
+      for (size_t count : {known, known == run && run >= 3 ? run - 1 : 0}) {
         if (count < 2) continue;
         Held folders(at.openFolders(todo, count));
         if (folders.ok()) {
@@ -376,14 +404,27 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
       if (seenBefore()) return result;
       continue;
     }
-    Held child(at.openChild(name));
+    Held child;
     struct stat childSt;
-    if (child.get() < 0 || ::fstat(child.get(), &childSt) != 0) return -1;
+    // A link known to stand in a folder only root can change is read by
+    // name, without opening it.
+    bool byName = false;
+    if ((!last || followFinal) && isKnownLink(at.below(name))) {
+      const struct stat* hereSt = at.here();
+      byName = hereSt && onlyRootChanges(*hereSt) && ::fstatat(at.fd(), name.c_str(), &childSt, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISLNK(childSt.st_mode);
+    }
+    if (!byName) {
+      child.reset(at.openChild(name));
+      if (child.get() < 0 || ::fstat(child.get(), &childSt) != 0) return -1;
+    }
     if (S_ISLNK(childSt.st_mode) && (!last || followFinal)) {
       if (++links > kMaxLinks) return failWith(ELOOP);
       char buffer[PATH_MAX + 1];
-      ssize_t n = ::readlinkat(child.get(), "", buffer, PATH_MAX);
+      ssize_t n = byName ? ::readlinkat(at.fd(), name.c_str(), buffer, PATH_MAX)
+                         : ::readlinkat(child.get(), "", buffer, PATH_MAX);
       if (n < 0) return -1;
+      if (memo && memo->links.size() < kMaxLinksNoted) memo->links.insert(at.below(name));
       if (n == 0) return failWith(ENOENT);
       std::string text(buffer, static_cast<size_t>(n));
       const struct stat* hereSt = at.here();
@@ -441,6 +482,7 @@ void rightsChanged() {
   if (memo) {
     memo->byState.clear();
     memo->files.reset();
+    memo->links.clear();
   }
 }
 
@@ -454,7 +496,7 @@ int open(int rootFd, const std::string& path, int flags, bool followFinal, bool 
   size_t start = path.find_first_not_of('/');
   std::string relative = start == std::string::npos ? std::string(".") : path.substr(start);
   std::string where;
-  if (!linkMet && !hasDotDot(relative)) {
+  if (!linkMet && !hasDotDot(relative) && !crossesKnownLink(relative, followFinal)) {
     int fd = openDirect(rootFd, relative, flags, followFinal);
     if (fd >= 0) {
       if (resolved) *resolved = plainPath(relative);
@@ -477,6 +519,26 @@ int open(int rootFd, const std::string& path, int flags, bool followFinal, bool 
   return fd;
 }
 
+void noteLink(const std::string& path) {
+  if (!memo || memo->links.size() >= kMaxLinksNoted) return;
+  const size_t start = path.find_first_not_of('/');
+  if (start != std::string::npos) memo->links.insert(path.substr(start));
+}
+
+bool crossesKnownLink(const std::string& path, bool withLast) {
+  if (!memo || memo->links.empty()) return false;
+  std::vector<std::string> parts;
+  pushComponents(path, &parts);
+  std::string prefix;
+  for (size_t i = parts.size(); i-- > (withLast ? 0 : 1);) {
+    if (parts[i] == "." || parts[i] == "..") return false;
+    if (!prefix.empty()) prefix += '/';
+    prefix += parts[i];
+    if (memo->links.count(prefix)) return true;
+  }
+  return false;
+}
+
 ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)()) {
   if (!memo) return nullptr;
   if (!memo->files) memo->files = make();
@@ -484,7 +546,9 @@ ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)()) {
 }
 
 void forgetScopeMemory() {
-  if (memo) memo->files.reset();
+  if (!memo) return;
+  memo->files.reset();
+  memo->links.clear();
 }
 
 ReadOnlyScope::ReadOnlyScope() {

@@ -63,6 +63,16 @@ ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)());
 // Drops the scope memory (after a change to the disk).
 void forgetScopeMemory();
 
+// Within a ReadOnlyScope, a lookup's caller that found a symbolic link at
+// `path` (a path inside the root whose folders hold no link, as the lookups
+// of the scope resolve it) says so: later lookups of the scope go straight to
+// the steps there instead of first trying the path without links. Nothing
+// outside a scope.
+void noteLink(const std::string& path);
+// Whether the path's lookup without links would meet a link noted in the
+// scope (its last component counts only when `withLast`).
+bool crossesKnownLink(const std::string& path, bool withLast = true);
+
 // Whether root would follow the link `linkOwner` owns, standing in a folder
 // owned by `folderOwner`, to an absolute text (back to the root, owned by
 // `rootOwner`). Relative texts are checked step by step as they are walked.
