@@ -21,8 +21,7 @@ namespace {
 // The status the authorization service gives for malformed parameters.
 constexpr int64_t kParameterError = -50;
 
-std::map<std::string, ActionStrings> rightsTable() {
-  const std::string home = processinfo::homeDirectory();
+std::map<std::string, ActionStrings> rightsTable(const std::string& home) {
   return {
       {"reset",
        {"Reset",
@@ -76,10 +75,14 @@ std::map<std::string, ActionStrings> rightsTable() {
 }  // namespace
 
 ActionStrings Helper4Ostrakel::stringsForName(const std::string& name) {
-  std::map<std::string, ActionStrings> table = rightsTable();
+  // Made once; only the prompts that name the caller's home folder are made
+  // again on each ask.
+  static const std::map<std::string, ActionStrings> table = rightsTable(std::string());
   auto found = table.find(name);
-  if (found != table.end()) return found->second;
-  return {name, formatString("For command %@.", {name}), 1};
+  if (found == table.end()) return {name, formatString("For command %@.", {name}), 1};
+  if (name == "create_my_Programs_texbin" || name == "create_my_default_tex")
+    return rightsTable(processinfo::homeDirectory()).at(name);
+  return found->second;
 }
 
 std::shared_ptr<Helper4Ostrakel::AuthorizationRef> Helper4Ostrakel::authorizationWithExternalData(

@@ -90,7 +90,9 @@ public:
   static std::vector<SortDescriptor> sortDescriptors();
   // The bridges in the order of sortDescriptors (stable; undated bridges last).
   static BridgeArray sortedBridges(BridgeArray bridges);
-  static bool areBridgesOK();
+  // `readAlready`: a bridge the caller has just read; its bundle is not read
+  // a second time.
+  static bool areBridgesOK(const BridgeRef& readAlready = nullptr);
   static bool fixBridgesOrReturnError(ErrorSlot slot);
 
   // Activation.

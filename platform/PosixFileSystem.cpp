@@ -51,10 +51,13 @@ int noted(int fd, const std::string& path) {
   return fd;
 }
 
-int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool linkMet) {
+// `resolved`, when given, receives the resolved path inside the root when the
+// lookup itself tells it (a safe lookup walks it); else it is left alone.
+int openInRootUnnoted(const std::string& path, int flags, bool followFinal, bool linkMet,
+                      std::string* resolved = nullptr) {
   // With root's rights no link that someone else controls is followed.
   if (safelookup::required())
-    return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet);
+    return safelookup::open(systemroot::rootDescriptor(), path, flags, followFinal, linkMet, resolved);
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
@@ -75,6 +78,11 @@ int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMe
   return noted(openInRootUnnoted(path, flags, followFinal, linkMet), path);
 }
 
+// The same, and the resolved path inside the root of what was opened: from
+// the walk when there was one, else read back from the descriptor; none when
+// it cannot be read back or lies outside the root.
+int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved);
+
 // A path with no ".." whose lookup meets no symbolic link is its own resolved
 // path: opened that way, no readback of the resolved path is needed.
 bool plainAbsolute(const std::string& path) {
@@ -89,6 +97,11 @@ bool plainAbsolute(const std::string& path) {
 // a walk without links and without ".." has no step that could be unsafe
 // (the safe lookup itself starts the same way).
 int openInRootWithoutLinks(const std::string& path, int flags) {
+  // A link already found on the way in this check: the answer is known.
+  if (safelookup::crossesKnownLink(path)) {
+    errno = ELOOP;
+    return -1;
+  }
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_SYMLINKS;
@@ -110,6 +123,14 @@ std::optional<std::string> resolvedPathOf(int fd) {
   std::string inside;
   if (n > 0 && systemroot::fromHost(std::string(buffer, static_cast<size_t>(n)), &inside)) return inside;
   return std::nullopt;
+}
+
+int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved) {
+  std::string walked;
+  const int fd = noted(openInRootUnnoted(path, flags, true, linkMet, &walked), path);
+  if (fd < 0) return fd;
+  *resolved = walked.empty() ? resolvedPathOf(fd) : std::optional<std::string>(std::move(walked));
+  return fd;
 }
 
 bool statInRoot(const std::string& path, bool followFinal, struct stat* st) {
@@ -344,6 +365,24 @@ Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::
   return value;
 }
 
+// Notes what a read found out on the side, as `read` for `key` would give it.
+template <class Value>
+void noteAlso(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Value value) {
+  Reads* memory = reads();
+  const size_t cost = 64 + key.size() + sizeOf(value);
+  if (memory && memory->bytes + cost <= kMaxRememberedBytes && (memory->*table).emplace(key, std::move(value)).second)
+    memory->bytes += cost;
+}
+
+// Whether a read during this check found `resolved` (a path without links)
+// to be an executable file.
+bool knownExecutable(const std::string& resolved) {
+  Reads* memory = reads();
+  if (!memory) return false;
+  auto found = memory->executables.find(resolved);
+  return found != memory->executables.end() && found->second.text == resolved;
+}
+
 // A change made during a check: what was read before may no longer hold.
 void changed() { safelookup::forgetScopeMemory(); }
 
@@ -367,12 +406,21 @@ bool PosixFileSystem::fileExists(const std::string& path, bool* isDirectory) {
 std::optional<std::string> PosixFileSystem::destinationOfSymbolicLink(const std::string& path,
                                                                      ErrorSlot slot) {
   Reads::Text link = readOnce(&Reads::links, path, [&] {
-    FD fd(openInRoot(path, O_PATH, false));
+    std::string resolved;
+    FD fd(noted(openInRootUnnoted(path, O_PATH, false, false, &resolved), path));
     if (!fd.ok()) return Reads::Text{std::nullopt, errno};
     char buffer[PATH_MAX + 1];
     ssize_t n = readlinkat(fd.get(), "", buffer, PATH_MAX);
     // ENOENT from readlinkat on an O_PATH descriptor means "not a link".
-    if (n < 0) return Reads::Text{std::nullopt, errno == ENOENT ? EINVAL : errno};
+    if (n < 0 && errno == ENOENT) {
+      // Then following the path ends at this same item: a check that asks
+      // next whether it exists has its answer.
+      struct stat st;
+      if (reads() && fstat(fd.get(), &st) == 0) noteAlso(&Reads::existing, path, S_ISDIR(st.st_mode) ? 1 : 0);
+      return Reads::Text{std::nullopt, EINVAL};
+    }
+    if (n < 0) return Reads::Text{std::nullopt, errno};
+    if (!resolved.empty()) safelookup::noteLink(resolved);
     return Reads::Text{std::string(buffer, static_cast<size_t>(n)), 0};
   });
   if (!link.text) fail(slot, path, link.error);
@@ -485,10 +533,9 @@ std::string PosixFileSystem::resolvedNow(const std::string& path) {
     if (plain.ok()) return path::standardize(path);
     linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true, linkMet));
-  if (fd.ok()) {
-    if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return *inside;
-  }
+  std::optional<std::string> inside;
+  FD fd(openResolved(path, O_PATH, linkMet, &inside));
+  if (fd.ok() && inside) return *inside;
   // Not (fully) there: follow the links that can be read, component by
   // component, and keep what does not exist as written.
   std::vector<std::string> pending;
@@ -588,8 +635,10 @@ Reads::Text readFileNow(const std::string& path, size_t maxBytes) {
   if (st.st_size > limit) {
     return failed(EFBIG);
   }
+  // One byte beyond the size: the read that finds the end needs no larger
+  // buffer unless the file grew.
   std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
+  bytes.resize(static_cast<size_t>(st.st_size) + 1);
   size_t done = 0;
   while (true) {
     if (done == bytes.size()) bytes.resize(std::min(bytes.size() + 4096, static_cast<size_t>(limit) + 1));
@@ -644,10 +693,22 @@ std::vector<std::string> PosixFileSystem::mountedVolumes() {
   }
   // Real file systems mounted where desktop systems put removable volumes,
   // inside the system root (a temporary root sees those mounted inside it).
+  // Nothing is mounted below a folder that is not there: without any of
+  // those folders the mount table is not read.
+  static constexpr const char* kBases[] = {"/media/", "/run/media/", "/mnt/"};
+  bool anyBase = false;
+  for (const char* base : kBases) {
+    bool isDirectory = false;
+    if (fileExists(path::standardize(base), &isDirectory) && isDirectory) {
+      anyBase = true;
+      break;
+    }
+  }
+  if (!anyBase) return volumes;
   for (const mounttable::Mount& mount : mounttable::read()) {
     std::string volume;
     if (!mounttable::isBlockDeviceFileSystem(mount) || !systemroot::fromHost(mount.mountPoint, &volume)) continue;
-    for (const char* base : {"/media/", "/run/media/", "/mnt/"}) {
+    for (const char* base : kBases) {
       if (volume.rfind(base, 0) == 0 && std::find(volumes.begin(), volumes.end(), volume) == volumes.end())
         volumes.push_back(volume);
     }
@@ -682,11 +743,10 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
     linkMet = !fd.ok() && errno == ELOOP;
   }
   if (!fd.ok()) {
-    fd = FD(openInRoot(path, O_RDONLY | O_DIRECTORY, true, linkMet));
+    fd = FD(openResolved(path, O_RDONLY | O_DIRECTORY, linkMet, &listing.resolvedPath));
     if (!fd.ok()) {
       return failed(errno);
     }
-    listing.resolvedPath = resolvedPathOf(fd.get());
   }
   // The raw directory reading: no stream set-up around the descriptor.
   // Filled by the kernel; on the stack, so that a short-lived command does
@@ -715,6 +775,7 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
       else if (type == DT_LNK) entry.kind = FolderEntry::Kind::link;
       else if (type != DT_UNKNOWN) entry.kind = FolderEntry::Kind::other;
       if (entry.kind == FolderEntry::Kind::link) {
+        if (listing.resolvedPath) safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
         char text[PATH_MAX + 1];
         ssize_t length = readlinkat(fd.get(), name, text, PATH_MAX);
         if (length >= 0) entry.linkText = std::string(text, static_cast<size_t>(length));
@@ -755,9 +816,11 @@ std::optional<std::string> PosixFileSystem::resolvedExecutableNow(const std::str
     if (failsWithoutLinks(errno)) return std::nullopt;
     linkMet = errno == ELOOP;
   }
-  FD fd(openInRoot(path, O_PATH, true, linkMet));
+  std::optional<std::string> inside;
+  FD fd(openResolved(path, O_PATH, linkMet, &inside));
+  if (fd.ok() && inside && knownExecutable(*inside)) return inside;
   if (!fd.ok() || !executable(fd.get())) return std::nullopt;
-  if (std::optional<std::string> inside = resolvedPathOf(fd.get())) return inside;
+  if (inside) return inside;
   return resolveSymlinks(path);
 }
 

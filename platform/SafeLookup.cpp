@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/UniqueFd.h"
@@ -64,6 +65,19 @@ bool hasDotDot(const std::string& path) {
   return false;
 }
 
+// A path without links and without "..", as "/" and its components.
+std::string plainPath(const std::string& relative) {
+  std::vector<std::string> parts;
+  pushComponents(relative, &parts);
+  std::string out;
+  for (size_t i = parts.size(); i-- > 0;) {
+    if (parts[i] == ".") continue;
+    out += '/';
+    out += parts[i];
+  }
+  return out.empty() ? std::string("/") : out;
+}
+
 // The final object, opened as asked: an O_PATH descriptor is kept; a folder is
 // reopened through itself; anything else is opened by name in its folder and
 // must still be the item that was looked at.
@@ -80,26 +94,69 @@ int openFinal(Held* object, const struct stat& st, int folder, const std::string
   return opened.release();
 }
 
+// One call of the kernel's lookup below `from`, refusing any link (ELOOP says
+// one is on the way) and never leaving `from`.
+int openBeneath(int from, const char* relative, int flags, uint64_t resolve) {
+  struct open_how how {};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = resolve | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, from, relative, &how, sizeof how));
+}
+
 // The lookup without links and without "..": nothing can lead elsewhere, so
 // the kernel may do it in one call. ELOOP says a link is on the way.
 int openDirect(int rootFd, const std::string& relative, int flags, bool followFinal) {
-  struct open_how how {};
-  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | (followFinal ? 0 : O_NOFOLLOW));
-  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  return static_cast<int>(::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how));
+  return openBeneath(rootFd, relative.c_str(), flags | (followFinal ? 0 : O_NOFOLLOW), RESOLVE_IN_ROOT);
 }
 
-// Where the walk stands: a folder (the root's descriptor is borrowed, any
-// other is owned), its status, read only when a check needs it, and who
-// controls it.
+// Where the walk stands: a folder, known by its path inside the root (every
+// component a folder the walk entered, never a link, so the path is where the
+// folder really is), with its descriptor once one is needed (the root's is
+// borrowed, any other is owned), its status, read only when a check needs it,
+// and who controls it.
 class Position {
 public:
-  explicit Position(int rootFd) : rootFd_(rootFd), fd_(rootFd) {}
-  int fd() const { return fd_; }
+  explicit Position(int rootFd) : rootFd_(rootFd) {}
+  // The folder's descriptor, opened on first use from the root through the
+  // path, which holds no link; -1 with errno set when it cannot be.
+  int fd() {
+    if (path_.empty()) return rootFd_;
+    if (!owned_.ok()) owned_.reset(openBeneath(rootFd_, path_.c_str(), O_PATH | O_DIRECTORY, RESOLVE_IN_ROOT));
+    return owned_.get();
+  }
+  const std::string& path() const { return path_; }
+  bool atRoot() const { return path_.empty(); }
+  // `name` inside this folder, as the root's descriptor sees it.
+  std::string below(const std::string& name) const { return path_.empty() ? name : path_ + '/' + name; }
+  // Opens `name` in this folder without following it: through the folder's
+  // descriptor when one is held, else in one call from the root.
+  int openChild(const std::string& name) {
+    if (owned_.ok() || path_.empty()) return ::openat(fd(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    return openBeneath(rootFd_, below(name).c_str(), O_PATH | O_NOFOLLOW, RESOLVE_IN_ROOT);
+  }
+  // The folders `count` names down (taken from the end of `todo`), opened in
+  // one call; ELOOP when one of them is a link.
+  int openFolders(const std::vector<std::string>& todo, size_t count) {
+    std::string relative;
+    for (size_t i = 0; i < count; ++i) {
+      if (i) relative += '/';
+      relative += todo[todo.size() - 1 - i];
+    }
+    if (owned_.ok() || path_.empty()) return openBeneath(fd(), relative.c_str(), O_PATH | O_DIRECTORY, RESOLVE_BENEATH);
+    return openBeneath(rootFd_, below(relative).c_str(), O_PATH | O_DIRECTORY, RESOLVE_IN_ROOT);
+  }
   // The status of the root and of the folder the walk stands in; null when
   // it cannot be read (errno set).
   const struct stat* root() { return statOf(rootFd_, rootSt_); }
-  const struct stat* here() { return fd_ == rootFd_ ? root() : statOf(fd_, hereSt_); }
+  const struct stat* here() {
+    if (path_.empty()) return root();
+    if (!hereSt_) {
+      const int folder = fd();
+      if (folder < 0) return nullptr;
+      return statOf(folder, hereSt_);
+    }
+    return &*hereSt_;
+  }
   // Who controls the folder: the user of the link that led here, else its owner.
   bool controller(uid_t* uid) {
     if (linkController_) {
@@ -111,25 +168,46 @@ public:
     *uid = st->st_uid;
     return true;
   }
-  void enter(Held folder, const struct stat* st) {
+  // Into `names` (a run of folders or one), opened as `folder`.
+  void enter(Held folder, const struct stat* st, const std::vector<std::string>& todo, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!path_.empty()) path_ += '/';
+      path_ += todo[todo.size() - 1 - i];
+    }
     owned_ = std::move(folder);
-    fd_ = owned_.get();
     hereSt_.reset();
     if (st) hereSt_ = *st;
     linkController_.reset();
   }
-  void enterRoot() {
+  void enterOne(Held folder, const struct stat& st, const std::string& name) {
+    if (!path_.empty()) path_ += '/';
+    path_ += name;
+    owned_ = std::move(folder);
+    hereSt_ = st;
+    linkController_.reset();
+  }
+  // Up to the parent; its descriptor is opened only when needed.
+  void leave(const struct stat* parentSt) {
+    const size_t slash = path_.rfind('/');
+    path_.resize(slash == std::string::npos ? 0 : slash);
     owned_.reset();
-    fd_ = rootFd_;
-    hereSt_ = rootSt_;
+    hereSt_.reset();
+    if (parentSt) hereSt_ = *parentSt;
+    linkController_.reset();
+  }
+  void enterRoot() {
+    path_.clear();
+    owned_.reset();
+    hereSt_.reset();
     linkController_.reset();
   }
   void ledHereBy(uid_t linkController) { linkController_ = linkController; }
   const std::optional<uid_t>& linkController() const { return linkController_; }
   // The folder's own descriptor, to be handed out (the root's is duplicated).
   int take() {
-    if (owned_.ok()) return owned_.release();
-    return ::openat(rootFd_, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (path_.empty()) return ::openat(rootFd_, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd() < 0) return -1;
+    return owned_.release();
   }
 
 private:
@@ -143,25 +221,11 @@ private:
   }
 
   const int rootFd_;
-  int fd_;
+  std::string path_;
   Held owned_;
   std::optional<struct stat> rootSt_, hereSt_;
   std::optional<uid_t> linkController_;
 };
-
-// Opens the folders `names` below `from` in one call, or fails with ELOOP
-// when one of them is a link (or another errno that ends the lookup).
-int openFolders(int from, const std::vector<std::string>& todo, size_t count) {
-  std::string relative;
-  for (size_t i = 0; i < count; ++i) {
-    if (i) relative += '/';
-    relative += todo[todo.size() - 1 - i];
-  }
-  struct open_how how {};
-  how.flags = static_cast<uint64_t>(O_PATH | O_DIRECTORY | O_CLOEXEC);
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  return static_cast<int>(::syscall(SYS_openat2, from, relative.c_str(), &how, sizeof how));
-}
 
 // How many plain names (neither "." nor "..") lead the components still to
 // walk, the last component of all left out: the kernel may open such a run of
@@ -182,6 +246,7 @@ size_t plainRun(const std::vector<std::string>& todo) {
 // share its file position).
 struct Resolved {
   Held fd;
+  std::string path;
   int error = 0;
 };
 // A result, and how many links the walk from that state on followed (a walk
@@ -193,6 +258,8 @@ struct Remembered {
 struct Memo {
   std::unordered_map<std::string, Remembered> byState;
   std::unique_ptr<ScopeMemory> files;
+  // Paths (without the leading "/") where links were found.
+  std::unordered_set<std::string> links;
 };
 // A state of an unfinished walk, and the links followed up to it.
 struct State {
@@ -202,11 +269,35 @@ struct State {
 constexpr size_t kMaxRemembered = 256;
 thread_local Memo* memo = nullptr;
 
-std::string stateKey(const struct stat& folder, const std::optional<uid_t>& controller,
+constexpr size_t kMaxLinksNoted = 256;
+
+bool isKnownLink(const std::string& relative) { return memo && memo->links.count(relative) > 0; }
+
+// A folder whose entries only root can change: names in it may be looked at
+// by name, as nobody else can put another item in their place meanwhile.
+bool onlyRootChanges(const struct stat& folder) {
+  return folder.st_uid == 0 && !(folder.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+// How many of the `run` names from the end of `todo` below `at` come before
+// the first link noted in the scope.
+size_t beforeKnownLink(const std::string& at, const std::vector<std::string>& todo, size_t run) {
+  if (!memo || memo->links.empty()) return run;
+  std::string prefix = at;
+  for (size_t i = 0; i < run; ++i) {
+    if (!prefix.empty()) prefix += '/';
+    prefix += todo[todo.size() - 1 - i];
+    if (memo->links.count(prefix)) return i;
+  }
+  return run;
+}
+
+// Within one read-only scope the disk is taken not to change, so a folder is
+// known by its path.
+std::string stateKey(const std::string& folder, const std::optional<uid_t>& controller,
                      const std::vector<std::string>& todo, int flags, bool followFinal) {
-  std::string key = std::to_string(folder.st_dev) + ':' + std::to_string(folder.st_ino) + ':' +
-                    (controller ? std::to_string(*controller) : std::string("-")) + ':' +
-                    std::to_string(flags) + (followFinal ? ":f:" : ":n:");
+  std::string key = (controller ? std::to_string(*controller) : std::string("-")) + ':' + std::to_string(flags) +
+                    (followFinal ? ":f:/" : ":n:/") + folder + ':';
   for (size_t i = todo.size(); i-- > 0;) {
     key += todo[i];
     key += '/';
@@ -215,16 +306,19 @@ std::string stateKey(const struct stat& folder, const std::optional<uid_t>& cont
 }
 
 // A descriptor (or failure) as a remembered result gives it again.
-int giveAgain(const Resolved& resolved) {
-  if (resolved.fd.ok()) return ::fcntl(resolved.fd.get(), F_DUPFD_CLOEXEC, 0);
-  return failWith(resolved.error);
+int giveAgain(const Resolved& resolved, std::string* path) {
+  if (!resolved.fd.ok()) return failWith(resolved.error);
+  const int fd = ::fcntl(resolved.fd.get(), F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0 && path) *path = resolved.path;
+  return fd;
 }
 
-void remember(const std::vector<State>& states, int links, int fd, int error) {
+void remember(const std::vector<State>& states, int links, int fd, int error, const std::string& path) {
   auto resolved = std::make_shared<Resolved>();
   if (fd >= 0) {
     resolved->fd.reset(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (!resolved->fd.ok()) return;
+    resolved->path = path;
   } else if (error == ENOENT || error == ENOTDIR || error == EACCES || error == kRefused) {
     resolved->error = error;
   } else {
@@ -234,24 +328,28 @@ void remember(const std::vector<State>& states, int links, int fd, int error) {
     if (memo->byState.size() < kMaxRemembered) memo->byState.emplace(state.key, Remembered{resolved, links - state.links});
 }
 
+// `resolved` receives the path inside the root (starting with "/") of what
+// was opened.
 int openStepwise(int rootFd, const std::string& path, int flags, bool followFinal, std::vector<State>* states,
-                 int* linksFollowed) {
+                 int* linksFollowed, std::string* resolved) {
   Position at(rootFd);
   std::vector<std::string> todo;
   pushComponents(path, &todo);
   int& links = *linksFollowed;
+  auto done = [&](int fd, const std::string& where) {
+    if (fd >= 0) *resolved = '/' + where;
+    return fd;
+  };
   // Inside a read-only scope: whether this state was walked before (then
   // `result` is what it gave), else it is noted to be remembered.
   int result = -1;
   auto seenBefore = [&] {
     if (!states) return false;
-    const struct stat* hereSt = at.here();
-    if (!hereSt) return false;
-    std::string key = stateKey(*hereSt, at.linkController(), todo, flags, followFinal);
+    std::string key = stateKey(at.path(), at.linkController(), todo, flags, followFinal);
     auto found = memo->byState.find(key);
     if (found != memo->byState.end() && links + found->second.links <= kMaxLinks) {
       links += found->second.links;
-      result = giveAgain(*found->second.resolved);
+      result = giveAgain(*found->second.resolved, resolved);
       return true;
     }
     states->push_back(State{std::move(key), links});
@@ -263,50 +361,70 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
   bool stepSingly = false;
   while (!todo.empty()) {
     if (!stepSingly) {
-      // Links stand mostly at the end of a run (an architecture, texbin,
-      // Contents), so without the whole run its folders before the last are
-      // tried at once too.
       const size_t run = plainRun(todo);
-      for (size_t count : {run, run >= 3 ? run - 1 : 0}) {
+      // A link the scope knows of ends the run before it; else links stand
+      // mostly at the end of a run (an architecture, texbin, Contents), so
+      // without the whole run its folders before the last are tried too.
+      const size_t known = beforeKnownLink(at.path(), todo, run);
+      bool opened = false;
+      if (known < run) stepSingly = true;
+      for (size_t count : {known, known == run && run >= 3 ? run - 1 : 0}) {
         if (count < 2) continue;
-        Held folders(openFolders(at.fd(), todo, count));
+        Held folders(at.openFolders(todo, count));
         if (folders.ok()) {
-          at.enter(std::move(folders), nullptr);
+          at.enter(std::move(folders), nullptr, todo, count);
           todo.resize(todo.size() - count);
+          opened = true;
           break;
         }
         if (errno != ELOOP && errno != ENOSYS && errno != EAGAIN && errno != EXDEV) return -1;
         stepSingly = true;
       }
-      if (!stepSingly && run >= 2) continue;  // a run was opened
+      if (opened) continue;
     }
     std::string name = std::move(todo.back());
     todo.pop_back();
     const bool last = todo.empty();
     if (name == ".") continue;
     if (name == "..") {
-      const struct stat* rootSt = at.root();
-      const struct stat* hereSt = at.here();
-      if (!rootSt || !hereSt) return -1;
-      if (sameInode(*hereSt, *rootSt)) continue;  // ".." never leaves the root
+      if (at.atRoot()) continue;  // ".." never leaves the root
       uid_t controller;
       if (!at.controller(&controller)) return -1;
-      Held parent(::openat(at.fd(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
-      struct stat parentSt;
-      if (parent.get() < 0 || ::fstat(parent.get(), &parentSt) != 0) return -1;
-      if (unsafe(controller, parentSt.st_uid)) return failWith(kRefused);
-      at.enter(std::move(parent), &parentSt);
+      // A folder root or its own controller holds may be left for any parent;
+      // otherwise the parent's owner must be the controller.
+      if (controller == 0) {
+        at.leave(nullptr);
+      } else {
+        Held parent(::openat(at.fd(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat parentSt;
+        if (parent.get() < 0 || ::fstat(parent.get(), &parentSt) != 0) return -1;
+        if (unsafe(controller, parentSt.st_uid)) return failWith(kRefused);
+        at.leave(&parentSt);
+      }
       if (seenBefore()) return result;
       continue;
     }
-    Held child(::openat(at.fd(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    Held child;
     struct stat childSt;
-    if (child.get() < 0 || ::fstat(child.get(), &childSt) != 0) return -1;
+    // A link known to stand in a folder only root can change is read by
+    // name, without opening it.
+    bool byName = false;
+    if ((!last || followFinal) && isKnownLink(at.below(name))) {
+      const struct stat* hereSt = at.here();
+      byName = hereSt && onlyRootChanges(*hereSt) && ::fstatat(at.fd(), name.c_str(), &childSt, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISLNK(childSt.st_mode);
+    }
+    if (!byName) {
+      child.reset(at.openChild(name));
+      if (child.get() < 0 || ::fstat(child.get(), &childSt) != 0) return -1;
+    }
     if (S_ISLNK(childSt.st_mode) && (!last || followFinal)) {
       if (++links > kMaxLinks) return failWith(ELOOP);
       char buffer[PATH_MAX + 1];
-      ssize_t n = ::readlinkat(child.get(), "", buffer, PATH_MAX);
+      ssize_t n = byName ? ::readlinkat(at.fd(), name.c_str(), buffer, PATH_MAX)
+                         : ::readlinkat(child.get(), "", buffer, PATH_MAX);
       if (n < 0) return -1;
+      if (memo && memo->links.size() < kMaxLinksNoted) memo->links.insert(at.below(name));
       if (n == 0) return failWith(ENOENT);
       std::string text(buffer, static_cast<size_t>(n));
       const struct stat* hereSt = at.here();
@@ -326,17 +444,24 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
       if (seenBefore()) return result;
       continue;
     }
-    if (last) return openFinal(&child, childSt, at.fd(), name, flags);
+    if (last) {
+      // Only a file opened for reading or writing is opened again, by name
+      // in its folder.
+      int folder = -1;
+      if (!S_ISDIR(childSt.st_mode) && !(flags & (O_PATH | O_DIRECTORY)) && (folder = at.fd()) < 0) return -1;
+      return done(openFinal(&child, childSt, folder, name, flags), at.below(name));
+    }
     if (!S_ISDIR(childSt.st_mode)) return failWith(ENOTDIR);
-    at.enter(std::move(child), &childSt);
+    at.enterOne(std::move(child), childSt, name);
   }
   // The path ends in a folder reached by "..", "." or a link.
   const struct stat* hereSt = at.here();
   if (!hereSt) return -1;
   const struct stat st = *hereSt;
+  const std::string where = at.path();
   Held folder(at.take());
   if (!folder.ok()) return -1;
-  return openFinal(&folder, st, -1, std::string(), flags);
+  return done(openFinal(&folder, st, -1, std::string(), flags), where);
 }
 
 }  // namespace
@@ -357,6 +482,7 @@ void rightsChanged() {
   if (memo) {
     memo->byState.clear();
     memo->files.reset();
+    memo->links.clear();
   }
 }
 
@@ -366,21 +492,51 @@ bool absoluteLinkAllowed(uid_t folderOwner, uid_t linkOwner, uid_t rootOwner) {
   return !unsafe(linkController(folderOwner, linkOwner), rootOwner);
 }
 
-int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet) {
+int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet, std::string* resolved) {
   size_t start = path.find_first_not_of('/');
   std::string relative = start == std::string::npos ? std::string(".") : path.substr(start);
-  if (!linkMet && !hasDotDot(relative)) {
+  std::string where;
+  if (!linkMet && !hasDotDot(relative) && !crossesKnownLink(relative, followFinal)) {
     int fd = openDirect(rootFd, relative, flags, followFinal);
-    if (fd >= 0 || (errno != ELOOP && errno != ENOSYS)) return fd;
+    if (fd >= 0) {
+      if (resolved) *resolved = plainPath(relative);
+      return fd;
+    }
+    if (errno != ELOOP && errno != ENOSYS) return fd;
   }
   int links = 0;
-  if (!memo || !(flags & O_PATH)) return openStepwise(rootFd, relative, flags, followFinal, nullptr, &links);
+  if (!memo || !(flags & O_PATH)) {
+    const int fd = openStepwise(rootFd, relative, flags, followFinal, nullptr, &links, &where);
+    if (fd >= 0 && resolved) *resolved = std::move(where);
+    return fd;
+  }
   std::vector<State> states;
-  const int fd = openStepwise(rootFd, relative, flags, followFinal, &states, &links);
+  const int fd = openStepwise(rootFd, relative, flags, followFinal, &states, &links, &where);
   const int error = errno;
-  remember(states, links, fd, error);
+  remember(states, links, fd, error, where);
+  if (fd >= 0 && resolved) *resolved = std::move(where);
   errno = error;
   return fd;
+}
+
+void noteLink(const std::string& path) {
+  if (!memo || memo->links.size() >= kMaxLinksNoted) return;
+  const size_t start = path.find_first_not_of('/');
+  if (start != std::string::npos) memo->links.insert(path.substr(start));
+}
+
+bool crossesKnownLink(const std::string& path, bool withLast) {
+  if (!memo || memo->links.empty()) return false;
+  std::vector<std::string> parts;
+  pushComponents(path, &parts);
+  std::string prefix;
+  for (size_t i = parts.size(); i-- > (withLast ? 0 : 1);) {
+    if (parts[i] == "." || parts[i] == "..") return false;
+    if (!prefix.empty()) prefix += '/';
+    prefix += parts[i];
+    if (memo->links.count(prefix)) return true;
+  }
+  return false;
 }
 
 ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)()) {
@@ -390,7 +546,9 @@ ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)()) {
 }
 
 void forgetScopeMemory() {
-  if (memo) memo->files.reset();
+  if (!memo) return;
+  memo->files.reset();
+  memo->links.clear();
 }
 
 ReadOnlyScope::ReadOnlyScope() {

@@ -29,8 +29,10 @@ void rightsChanged();
 // open), following a final link when `followFinal`. Returns the descriptor, or
 // -1 with errno set (kRefused for an unsafe step). `linkMet` tells that the
 // caller's own lookup of the path without links met one, so that the lookup
-// starts at once with the steps.
-int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet = false);
+// starts at once with the steps. `resolved`, when given, receives on success
+// the path inside the root (starting with "/") of what was opened.
+int open(int rootFd, const std::string& path, int flags, bool followFinal, bool linkMet = false,
+         std::string* resolved = nullptr);
 
 // While one lives on a thread, that thread's lookups through links do not
 // walk again what an earlier lookup of the scope walked: the same walk gives a
@@ -60,6 +62,16 @@ public:
 ScopeMemory* scopeMemory(std::unique_ptr<ScopeMemory> (*make)());
 // Drops the scope memory (after a change to the disk).
 void forgetScopeMemory();
+
+// Within a ReadOnlyScope, a lookup's caller that found a symbolic link at
+// `path` (a path inside the root whose folders hold no link, as the lookups
+// of the scope resolve it) says so: later lookups of the scope go straight to
+// the steps there instead of first trying the path without links. Nothing
+// outside a scope.
+void noteLink(const std::string& path);
+// Whether the path's lookup without links would meet a link noted in the
+// scope (its last component counts only when `withLast`).
+bool crossesKnownLink(const std::string& path, bool withLast = true);
 
 // Whether root would follow the link `linkOwner` owns, standing in a folder
 // owned by `folderOwner`, to an absolute text (back to the root, owned by

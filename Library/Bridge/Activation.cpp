@@ -115,8 +115,9 @@ bool Tools4Ostrakel::activateBridgeAtURL(const std::optional<FileURL>& url, cons
 bool Tools4Ostrakel::isActiveBridgeAtURL(const std::optional<FileURL>& url,
                                          const std::optional<std::string>& source) {
   BridgeRef bridge = url ? Bridge4Ostrakel::initWithContentsOfURL(*url, nullptr) : nullptr;
-  // The costly context check last: it cannot turn a no into a yes.
-  if (!bridge || !bridge->isActive() || !source || !isContextOK()) return false;
+  // The costly context check last: it cannot turn a no into a yes. It is
+  // isContextOK, with the bridge just read taken for its bundle.
+  if (!bridge || !bridge->isActive() || !source || !are_texbins_OK() || !areBridgesOK(bridge)) return false;
   ArchitectureRef active = bridge->activeArchitecture();
   if (!active) return false;
   std::shared_ptr<NameSet> names = active->names();

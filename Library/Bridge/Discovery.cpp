@@ -114,8 +114,12 @@ BridgeArray Tools4Ostrakel::getActualBridgesOrReturnError(ErrorSlot slot) {
 
 // The bridges were read with their own texbin links: the link that decided
 // their activity is the one checked.
-bool Tools4Ostrakel::areBridgesOK() {
-  for (const BridgeRef& bridge : getActualBridgesOrReturnError(nullptr))
+bool Tools4Ostrakel::areBridgesOK(const BridgeRef& readAlready) {
+  // Every listed bridge must be sound, so their order does not matter.
+  DiscoveryWalk walk(true);
+  if (readAlready) walk.adopt(readAlready);
+  ErrorRef ignored;
+  for (const BridgeRef& bridge : walk.bridges(&ignored))
     if (!bridge->architectureWithSource(bridge->texbinLinkTextAtReading())) return false;
   return true;
 }

@@ -62,7 +62,10 @@ DiscoveryWalk::Folder& DiscoveryWalk::folder(size_t index) {
 const BridgeRef& DiscoveryWalk::read(Bundle& bundle) {
   if (!bundle.read) {
     bundle.read = true;
-    BridgeRef bridge = Bridge4Ostrakel::initWithContentsOfURL(FileURL{bundle.path}, &bundle.error, links_, &bundle.entry);
+    BridgeRef bridge = adopted_ && adopted_->fileURL().path == bundle.path
+                           ? adopted_
+                           : Bridge4Ostrakel::initWithContentsOfURL(FileURL{bundle.path}, &bundle.error, links_,
+                                                                    &bundle.entry);
     if (bridge && bridge->canBeActive()) bundle.bridge = std::move(bridge);
   }
   return bundle.bridge;

@@ -53,6 +53,9 @@ public:
   Folder& folder(size_t index);
   // The bundle's bridge (read on first ask); none when it cannot be read.
   const BridgeRef& read(Bundle& bundle);
+  // A bridge the operation read already, with no error: the bundle at the
+  // same path takes it instead of being read again.
+  void adopt(BridgeRef bridge) { adopted_ = std::move(bridge); }
 
 private:
   void listVolumes();
@@ -64,6 +67,7 @@ private:
   SharedLinks links_;
   std::vector<Folder> folders_;
   bool volumesListed_ = false;
+  BridgeRef adopted_;
 };
 
 }  // namespace ostrakel

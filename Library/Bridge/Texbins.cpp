@@ -64,7 +64,7 @@ bool isRealDirectory(FileSystem& fm, const std::string& p) {
 // True at the first expected program that is an executable file in `folder`.
 bool offersTeXProgram(FileSystem& fm, const std::string& folder) {
   for (const auto& program : Tools4Ostrakel::expectedPrograms()) {
-    if (fm.isExecutableFile(fm.resolveSymlinks(path::appendComponent(folder, program)))) return true;
+    if (fm.resolvedExecutableFile(path::appendComponent(folder, program))) return true;
   }
   return false;
 }

@@ -148,8 +148,16 @@ TEST_F(PosixFileSystemTest, ACheckWalksALinkOnceButNeverLendsRootsTrustToAnother
   {
     safelookup::ReadOnlyScope check;
     EXPECT_EQ(files_.resolveSymlinks("/L/D/Programs/texbin/tex"), program);
+    // Links the check has read are walked at once, still judged by owner.
+    EXPECT_EQ(files_.destinationOfSymbolicLink("/shared/byUser", nullptr), "../secret");
     EXPECT_TRUE(files_.fileExists("/shared/byRoot/file"));
     EXPECT_FALSE(files_.fileExists("/shared/byUser/file"));
+    // A link read earlier that is a folder by now is walked as a folder.
+    root.link("/L/was-link", "D");
+    EXPECT_EQ(files_.destinationOfSymbolicLink("/L/was-link", nullptr), "D");
+    fs::remove(root.host("/L/was-link"));
+    root.file("/L/was-link/f");
+    EXPECT_EQ(files_.resolveSymlinks("/L/was-link/f"), "/L/was-link/f");
     // The chain changes under the check: the walk it already made stands.
     fs::remove(root.host("/L/D/.Default/Contents"));
     EXPECT_EQ(files_.resolveSymlinks("/usr/texbin/tex"), program);
