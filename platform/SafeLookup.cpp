@@ -527,14 +527,21 @@ void noteLink(const std::string& path) {
 
 bool crossesKnownLink(const std::string& path, bool withLast) {
   if (!memo || memo->links.empty()) return false;
-  std::vector<std::string> parts;
-  pushComponents(path, &parts);
+  // The path's prefixes, component by component, in one growing string.
   std::string prefix;
-  for (size_t i = parts.size(); i-- > (withLast ? 0 : 1);) {
-    if (parts[i] == "." || parts[i] == "..") return false;
+  prefix.reserve(path.size());
+  size_t start = path.find_first_not_of('/');
+  while (start != std::string::npos && start < path.size()) {
+    size_t end = path.find('/', start);
+    const bool lastPart = end == std::string::npos || path.find_first_not_of('/', end) == std::string::npos;
+    if (end == std::string::npos) end = path.size();
+    const size_t length = end - start;
+    if ((length == 1 && path[start] == '.') || (length == 2 && path.compare(start, 2, "..") == 0)) return false;
+    if (lastPart && !withLast) return false;
     if (!prefix.empty()) prefix += '/';
-    prefix += parts[i];
+    prefix.append(path, start, length);
     if (memo->links.count(prefix)) return true;
+    start = path.find_first_not_of('/', end);
   }
   return false;
 }
