@@ -775,7 +775,7 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
       else if (type == DT_LNK) entry.kind = FolderEntry::Kind::link;
       else if (type != DT_UNKNOWN) entry.kind = FolderEntry::Kind::other;
       if (entry.kind == FolderEntry::Kind::link) {
-        if (listing.resolvedPath) safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
+        if (listing.resolvedPath && safelookup::inScope()) safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
         char text[PATH_MAX + 1];
         ssize_t length = readlinkat(fd.get(), name, text, PATH_MAX);
         if (length >= 0) entry.linkText = std::string(text, static_cast<size_t>(length));

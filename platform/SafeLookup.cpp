@@ -519,6 +519,8 @@ int open(int rootFd, const std::string& path, int flags, bool followFinal, bool 
   return fd;
 }
 
+bool inScope() { return memo != nullptr; }
+
 void noteLink(const std::string& path) {
   if (!memo || memo->links.size() >= kMaxLinksNoted) return;
   const size_t start = path.find_first_not_of('/');

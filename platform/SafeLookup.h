@@ -69,6 +69,8 @@ void forgetScopeMemory();
 // the steps there instead of first trying the path without links. Nothing
 // outside a scope.
 void noteLink(const std::string& path);
+// Whether the thread is inside a ReadOnlyScope (notes are kept).
+bool inScope();
 // Whether the path's lookup without links would meet a link noted in the
 // scope (its last component counts only when `withLast`).
 bool crossesKnownLink(const std::string& path, bool withLast = true);
