@@ -759,6 +759,10 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
       return failed(errno);
     }
     if (n == 0) break;
+    size_t records = 0;
+    for (long at = 0; at < n; at += reinterpret_cast<const struct dirent64*>(buffer + at)->d_reclen) ++records;
+    const size_t needed = listing.entries.size() + records;
+    if (needed > listing.entries.capacity()) listing.entries.reserve(std::max(needed, 2 * listing.entries.capacity()));
     for (long at = 0; at < n;) {
       const auto* record = reinterpret_cast<const struct dirent64*>(buffer + at);
       at += record->d_reclen;
@@ -826,9 +830,12 @@ std::optional<std::string> PosixFileSystem::resolvedExecutableNow(const std::str
 
 namespace {
 
+// The installed file manager: owned here, read without a lock on every call
+// (it changes only when a test installs another).
 struct SharedFileManager {
-  std::mutex mutex;
+  std::mutex mutex;  // serialises installations
   std::shared_ptr<FileSystem> fileSystem = std::make_shared<PosixFileSystem>();
+  std::atomic<FileSystem*> current{fileSystem.get()};
 };
 
 SharedFileManager& shared() {
@@ -838,16 +845,14 @@ SharedFileManager& shared() {
 
 }  // namespace
 
-FileSystem& fileManager() {
-  SharedFileManager& s = shared();
-  std::lock_guard lock(s.mutex);
-  return *s.fileSystem;
-}
+FileSystem& fileManager() { return *shared().current.load(std::memory_order_acquire); }
 
 void setFileManager(std::shared_ptr<FileSystem> fileSystem) {
   SharedFileManager& s = shared();
   std::lock_guard lock(s.mutex);
-  s.fileSystem = fileSystem ? std::move(fileSystem) : std::make_shared<PosixFileSystem>();
+  std::shared_ptr<FileSystem> next = fileSystem ? std::move(fileSystem) : std::make_shared<PosixFileSystem>();
+  s.current.store(next.get(), std::memory_order_release);
+  s.fileSystem = std::move(next);
 }
 
 }  // namespace ostrakel

@@ -260,6 +260,7 @@ struct Memo {
   std::unique_ptr<ScopeMemory> files;
   // Paths (without the leading "/") where links were found.
   std::unordered_set<std::string> links;
+  size_t linkBytes = 0;
 };
 // A state of an unfinished walk, and the links followed up to it.
 struct State {
@@ -269,7 +270,15 @@ struct State {
 constexpr size_t kMaxRemembered = 256;
 thread_local Memo* memo = nullptr;
 
-constexpr size_t kMaxLinksNoted = 256;
+// A check notes at most this many bytes of link paths: checks of many peers
+// may run at once.
+constexpr size_t kMaxLinkBytesNoted = 32 * 1024;
+
+void rememberLink(std::string path) {
+  if (!memo || memo->linkBytes + path.size() > kMaxLinkBytesNoted) return;
+  const size_t size = path.size();
+  if (memo->links.insert(std::move(path)).second) memo->linkBytes += size + 32;
+}
 
 bool isKnownLink(const std::string& relative) { return memo && memo->links.count(relative) > 0; }
 
@@ -424,7 +433,7 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
       ssize_t n = byName ? ::readlinkat(at.fd(), name.c_str(), buffer, PATH_MAX)
                          : ::readlinkat(child.get(), "", buffer, PATH_MAX);
       if (n < 0) return -1;
-      if (memo && memo->links.size() < kMaxLinksNoted) memo->links.insert(at.below(name));
+      if (memo) rememberLink(at.below(name));
       if (n == 0) return failWith(ENOENT);
       std::string text(buffer, static_cast<size_t>(n));
       const struct stat* hereSt = at.here();
@@ -483,6 +492,7 @@ void rightsChanged() {
     memo->byState.clear();
     memo->files.reset();
     memo->links.clear();
+    memo->linkBytes = 0;
   }
 }
 
@@ -522,9 +532,8 @@ int open(int rootFd, const std::string& path, int flags, bool followFinal, bool 
 bool inScope() { return memo != nullptr; }
 
 void noteLink(const std::string& path) {
-  if (!memo || memo->links.size() >= kMaxLinksNoted) return;
   const size_t start = path.find_first_not_of('/');
-  if (start != std::string::npos) memo->links.insert(path.substr(start));
+  if (memo && start != std::string::npos) rememberLink(path.substr(start));
 }
 
 bool crossesKnownLink(const std::string& path, bool withLast) {
@@ -558,6 +567,7 @@ void forgetScopeMemory() {
   if (!memo) return;
   memo->files.reset();
   memo->links.clear();
+  memo->linkBytes = 0;
 }
 
 ReadOnlyScope::ReadOnlyScope() {
