@@ -78,11 +78,6 @@ int openInRoot(const std::string& path, int flags, bool followFinal, bool linkMe
   return noted(openInRootUnnoted(path, flags, followFinal, linkMet), path);
 }
 
-// The same, and the resolved path inside the root of what was opened: from
-// the walk when there was one, else read back from the descriptor; none when
-// it cannot be read back or lies outside the root.
-int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved);
-
 // A path with no ".." whose lookup meets no symbolic link is its own resolved
 // path: opened that way, no readback of the resolved path is needed.
 bool plainAbsolute(const std::string& path) {
@@ -125,6 +120,10 @@ std::optional<std::string> resolvedPathOf(int fd) {
   return std::nullopt;
 }
 
+// openInRoot, following the final link, and the resolved path inside the
+// root of what was opened: from the walk when there was one, else read back
+// from the descriptor; none when it cannot be read back or lies outside the
+// root.
 int openResolved(const std::string& path, int flags, bool linkMet, std::optional<std::string>* resolved) {
   std::string walked;
   const int fd = noted(openInRootUnnoted(path, flags, true, linkMet, &walked), path);
@@ -348,6 +347,17 @@ int errorOf(const Value&) {
   return 0;
 }
 
+// Keeps `value` for `key` for the rest of the check, within its bound; also
+// what a read found out on the side, as reading `key` would give it.
+template <class Value>
+void noteAlso(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, const Value& value) {
+  // Asked again: a reading may have dropped the memory.
+  Reads* memory = reads();
+  const size_t cost = 64 + key.size() + sizeOf(value);
+  if (memory && memory->bytes + cost <= kMaxRememberedBytes && (memory->*table).emplace(key, value).second)
+    memory->bytes += cost;
+}
+
 // What `read` gives for `key`, read once per check.
 template <class Value, class Read>
 Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Read read) {
@@ -355,24 +365,10 @@ Value readOnce(std::unordered_map<std::string, Value> Reads::*table, const std::
   if (!memory) return read();
   if (auto found = (memory->*table).find(key); found != (memory->*table).end()) return found->second;
   Value value = read();
-  // Asked again: the reading itself may have dropped the memory.
-  memory = reads();
-  const size_t cost = 64 + key.size() + sizeOf(value);
-  if (memory && !passing(errorOf(value)) && memory->bytes + cost <= kMaxRememberedBytes) {
-    memory->bytes += cost;
-    (memory->*table).emplace(key, value);
-  }
+  if (!passing(errorOf(value))) noteAlso(table, key, value);
   return value;
 }
 
-// Notes what a read found out on the side, as `read` for `key` would give it.
-template <class Value>
-void noteAlso(std::unordered_map<std::string, Value> Reads::*table, const std::string& key, Value value) {
-  Reads* memory = reads();
-  const size_t cost = 64 + key.size() + sizeOf(value);
-  if (memory && memory->bytes + cost <= kMaxRememberedBytes && (memory->*table).emplace(key, std::move(value)).second)
-    memory->bytes += cost;
-}
 
 // Whether a read during this check found `resolved` (a path without links)
 // to be an executable file.
@@ -762,7 +758,8 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
     size_t records = 0;
     for (long at = 0; at < n; at += reinterpret_cast<const struct dirent64*>(buffer + at)->d_reclen) ++records;
     const size_t needed = listing.entries.size() + records;
-    if (needed > listing.entries.capacity()) listing.entries.reserve(std::max(needed, 2 * listing.entries.capacity()));
+    if (needed > listing.entries.capacity())
+      listing.entries.reserve(std::max(needed, 2 * listing.entries.capacity()));
     for (long at = 0; at < n;) {
       const auto* record = reinterpret_cast<const struct dirent64*>(buffer + at);
       at += record->d_reclen;
@@ -779,7 +776,8 @@ Reads::Listing readFolderNow(const std::string& path, bool withAttributes) {
       else if (type == DT_LNK) entry.kind = FolderEntry::Kind::link;
       else if (type != DT_UNKNOWN) entry.kind = FolderEntry::Kind::other;
       if (entry.kind == FolderEntry::Kind::link) {
-        if (listing.resolvedPath && safelookup::inScope()) safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
+        if (listing.resolvedPath && safelookup::inScope())
+          safelookup::noteLink(path::appendComponent(*listing.resolvedPath, entry.name));
         char text[PATH_MAX + 1];
         ssize_t length = readlinkat(fd.get(), name, text, PATH_MAX);
         if (length >= 0) entry.linkText = std::string(text, static_cast<size_t>(length));

@@ -128,22 +128,13 @@ public:
   bool atRoot() const { return path_.empty(); }
   // `name` inside this folder, as the root's descriptor sees it.
   std::string below(const std::string& name) const { return path_.empty() ? name : path_ + '/' + name; }
-  // Opens `name` in this folder without following it: through the folder's
-  // descriptor when one is held, else in one call from the root.
-  int openChild(const std::string& name) {
-    if (owned_.ok() || path_.empty()) return ::openat(fd(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    return openBeneath(rootFd_, below(name).c_str(), O_PATH | O_NOFOLLOW, RESOLVE_IN_ROOT);
-  }
-  // The folders `count` names down (taken from the end of `todo`), opened in
-  // one call; ELOOP when one of them is a link.
-  int openFolders(const std::vector<std::string>& todo, size_t count) {
-    std::string relative;
-    for (size_t i = 0; i < count; ++i) {
-      if (i) relative += '/';
-      relative += todo[todo.size() - 1 - i];
-    }
-    if (owned_.ok() || path_.empty()) return openBeneath(fd(), relative.c_str(), O_PATH | O_DIRECTORY, RESOLVE_BENEATH);
-    return openBeneath(rootFd_, below(relative).c_str(), O_PATH | O_DIRECTORY, RESOLVE_IN_ROOT);
+  // Opens `relative` (names without "..") below this folder with `flags`, in
+  // one call refusing links: through the folder's descriptor when one is
+  // held, else from the root. A final link is given itself with O_PATH and
+  // O_NOFOLLOW; any other link on the way fails with ELOOP.
+  int openBelow(const std::string& relative, int flags) {
+    if (owned_.ok() || path_.empty()) return openBeneath(fd(), relative.c_str(), flags, RESOLVE_BENEATH);
+    return openBeneath(rootFd_, below(relative).c_str(), flags, RESOLVE_IN_ROOT);
   }
   // The status of the root and of the folder the walk stands in; null when
   // it cannot be read (errno set).
@@ -168,38 +159,21 @@ public:
     *uid = st->st_uid;
     return true;
   }
-  // Into `names` (a run of folders or one), opened as `folder`.
-  void enter(Held folder, const struct stat* st, const std::vector<std::string>& todo, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-      if (!path_.empty()) path_ += '/';
-      path_ += todo[todo.size() - 1 - i];
-    }
-    owned_ = std::move(folder);
-    hereSt_.reset();
-    if (st) hereSt_ = *st;
-    linkController_.reset();
-  }
-  void enterOne(Held folder, const struct stat& st, const std::string& name) {
+  // Down into `relative` (one or more folder names), opened as `folder`.
+  void enter(Held folder, const struct stat* st, const std::string& relative) {
     if (!path_.empty()) path_ += '/';
-    path_ += name;
-    owned_ = std::move(folder);
-    hereSt_ = st;
-    linkController_.reset();
+    path_ += relative;
+    standIn(std::move(folder), st);
   }
   // Up to the parent; its descriptor is opened only when needed.
   void leave(const struct stat* parentSt) {
     const size_t slash = path_.rfind('/');
     path_.resize(slash == std::string::npos ? 0 : slash);
-    owned_.reset();
-    hereSt_.reset();
-    if (parentSt) hereSt_ = *parentSt;
-    linkController_.reset();
+    standIn(Held(), parentSt);
   }
   void enterRoot() {
     path_.clear();
-    owned_.reset();
-    hereSt_.reset();
-    linkController_.reset();
+    standIn(Held(), nullptr);
   }
   void ledHereBy(uid_t linkController) { linkController_ = linkController; }
   const std::optional<uid_t>& linkController() const { return linkController_; }
@@ -211,6 +185,12 @@ public:
   }
 
 private:
+  void standIn(Held folder, const struct stat* st) {
+    owned_ = std::move(folder);
+    hereSt_.reset();
+    if (st) hereSt_ = *st;
+    linkController_.reset();
+  }
   static const struct stat* statOf(int fd, std::optional<struct stat>& cache) {
     if (!cache) {
       struct stat st;
@@ -379,9 +359,14 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
       if (known < run) stepSingly = true;
       for (size_t count : {known, known == run && run >= 3 ? run - 1 : 0}) {
         if (count < 2) continue;
-        Held folders(at.openFolders(todo, count));
+        std::string relative;
+        for (size_t i = 0; i < count; ++i) {
+          if (i) relative += '/';
+          relative += todo[todo.size() - 1 - i];
+        }
+        Held folders(at.openBelow(relative, O_PATH | O_DIRECTORY));
         if (folders.ok()) {
-          at.enter(std::move(folders), nullptr, todo, count);
+          at.enter(std::move(folders), nullptr, relative);
           todo.resize(todo.size() - count);
           opened = true;
           break;
@@ -424,7 +409,7 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
                S_ISLNK(childSt.st_mode);
     }
     if (!byName) {
-      child.reset(at.openChild(name));
+      child.reset(at.openBelow(name, O_PATH | O_NOFOLLOW));
       if (child.get() < 0 || ::fstat(child.get(), &childSt) != 0) return -1;
     }
     if (S_ISLNK(childSt.st_mode) && (!last || followFinal)) {
@@ -461,7 +446,7 @@ int openStepwise(int rootFd, const std::string& path, int flags, bool followFina
       return done(openFinal(&child, childSt, folder, name, flags), at.below(name));
     }
     if (!S_ISDIR(childSt.st_mode)) return failWith(ENOTDIR);
-    at.enterOne(std::move(child), childSt, name);
+    at.enter(std::move(child), &childSt, name);
   }
   // The path ends in a folder reached by "..", "." or a link.
   const struct stat* hereSt = at.here();
