@@ -1,13 +1,12 @@
 #include "platform/RemotePeer.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #ifndef SO_PEERPIDFD
@@ -45,8 +44,20 @@ bool ProcessHandle::alive() const {
 
 std::optional<uint64_t> processStartTime(pid_t pid) {
   if (pid <= 0) return std::nullopt;
-  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  // Read with plain calls: the process may exit meanwhile, and a stream's
+  // reading error (ESRCH) would be thrown out of the iterator.
+  const std::string name = "/proc/" + std::to_string(pid) + "/stat";
+  UniqueFd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.ok()) return std::nullopt;
+  std::string text;
+  char buffer[1024];
+  while (true) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0 || text.size() > 64 * 1024) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
   // The command name may hold spaces and parentheses: fields start after the last ')'.
   size_t close = text.rfind(')');
   if (close == std::string::npos) return std::nullopt;
